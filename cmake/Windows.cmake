@@ -1,0 +1,71 @@
+# Windows build: the program, the console simulator, and the same core tests
+# plus the Win32 tests, all run under Wine by ctest.
+include(cmake/GoogleTestFromSource.cmake)
+
+set(WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+configure_file(${CMAKE_SOURCE_DIR}/scripts/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run.sh
+               FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                WORLD_READ WORLD_EXECUTE @ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
+
+set(WIN32_LIBRARIES setupapi hid user32 gdi32 comctl32 comdlg32 shell32 advapi32 ws2_32)
+add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+
+if(SHELL_SOURCES)
+  add_library(aerovane_shell STATIC ${SHELL_SOURCES})
+  target_link_libraries(aerovane_shell PUBLIC aerovane_core ${WIN32_LIBRARIES})
+else()
+  add_library(aerovane_shell INTERFACE)
+  target_link_libraries(aerovane_shell INTERFACE aerovane_core ${WIN32_LIBRARIES})
+endif()
+if(TARGET aerovane_shell AND SHELL_SOURCES)
+  aerovane_warnings(aerovane_shell)
+endif()
+
+set(WINDOWS_EXES)
+file(GLOB RESOURCE_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
+if(EXISTS ${CMAKE_SOURCE_DIR}/app/main_win.cpp)
+  add_executable(aerovane WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${RESOURCE_SCRIPTS})
+  target_link_options(aerovane PRIVATE -municode)
+  target_link_libraries(aerovane PRIVATE aerovane_shell)
+  aerovane_warnings(aerovane)
+  list(APPEND WINDOWS_EXES aerovane)
+endif()
+
+file(GLOB SIM_SHELL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/sim/*_win.cpp)
+if(SIM_SHELL_SOURCES)
+  add_executable(aerovane-sim ${SIM_SHELL_SOURCES})
+  target_link_options(aerovane-sim PRIVATE -municode)
+  target_link_libraries(aerovane-sim PRIVATE aerovane_core ${WIN32_LIBRARIES})
+  aerovane_warnings(aerovane-sim)
+  list(APPEND WINDOWS_EXES aerovane-sim)
+endif()
+
+file(GLOB_RECURSE CORE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
+if(CORE_TEST_SOURCES)
+  add_executable(core_tests ${CORE_TEST_SOURCES})
+  target_link_libraries(core_tests PRIVATE aerovane_core GTest::gtest_main)
+  aerovane_warnings(core_tests)
+  list(APPEND WINDOWS_EXES core_tests)
+  add_test(NAME wine.core_tests COMMAND core_tests)
+  set_tests_properties(wine.core_tests PROPERTIES TIMEOUT 300)
+endif()
+
+# Win32 tests create real windows, threads and pipes in-process. Each source
+# file is its own exe, so one hung test cannot take the others with it.
+file(GLOB_RECURSE WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_wintest.cpp)
+file(GLOB WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*_win.cpp)
+foreach(source IN LISTS WIN_TEST_SOURCES)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source} ${WIN_TEST_SUPPORT} ${RESOURCE_SCRIPTS})
+  target_link_libraries(${name} PRIVATE aerovane_shell GTest::gtest_main)
+  aerovane_warnings(${name})
+  add_test(NAME wine.${name} COMMAND ${name})
+  set_tests_properties(wine.${name} PROPERTIES TIMEOUT 300)
+endforeach()
+
+# Every exe must run on a bare Windows: no MinGW runtime DLL among its imports.
+foreach(exe IN LISTS WINDOWS_EXES)
+  add_test(NAME win.static_imports.${exe}
+           COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:${exe}>)
+endforeach()

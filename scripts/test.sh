@@ -1,0 +1,28 @@
+#!/bin/sh
+# Builds both trees and runs every test: the core natively (with sanitizers),
+# then the core again and the Win32 tests under Wine. Exits non-zero when
+# anything fails.
+cd "$(dirname "$0")/.." || exit 1
+scripts/setup.sh || exit 1
+scripts/build.sh || exit 1
+jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== native tests =="
+ctest --test-dir build/native -j "$jobs" --output-on-failure > build/native-ctest.log 2>&1
+native=$?
+grep -vE '^ *[0-9]+/[0-9]+ Test +#' build/native-ctest.log | tail -n 40
+
+echo "== Windows tests under Wine =="
+if [ -z "$DISPLAY" ]; then
+  xvfb-run -a -s "-screen 0 1280x1024x24" scripts/wine-tests.sh "$jobs" > build/win-ctest.log 2>&1
+else
+  scripts/wine-tests.sh "$jobs" > build/win-ctest.log 2>&1
+fi
+win=$?
+cat build/win-ctest.log | tail -n 60
+
+echo
+echo "== summary =="
+printf 'native: '; grep -E 'tests passed|tests failed' build/native-ctest.log | tail -n 1
+printf 'Windows (Wine): '; grep -E 'tests passed|tests failed' build/win-ctest.log | tail -n 1
+[ $native -eq 0 ] && [ $win -eq 0 ]
