@@ -122,6 +122,22 @@ float readDecimalNumber(const wchar_t* text)
 
     if (count == 0)
         return negative ? -0.0f : 0.0f;
+    // Few digits and a small exponent: both the digits and the power of ten
+    // are exact doubles, so one IEEE multiply or divide rounds correctly.
+    if (count <= 15 && exponent >= -22 && exponent <= 22) {
+        static constexpr double EXACT_POWERS[] = {
+            1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+            1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22,
+        };
+        std::uint64_t whole = 0;
+        for (int i = 0; i < count; ++i)
+            whole = whole * 10 + static_cast<std::uint64_t>(digits[i] - '0');
+        const double value = exponent >= 0 ? static_cast<double>(whole) * EXACT_POWERS[exponent]
+                                           : static_cast<double>(whole) / EXACT_POWERS[-exponent];
+        const float single = narrowToFloat(value);
+        return negative ? -single : single;
+    }
+
     if (droppedNonZero) {
         digits[count++] = '1';
         --exponent;
