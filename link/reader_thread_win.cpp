@@ -1,0 +1,226 @@
+#include "link/reader_thread_win.h"
+
+#include <cstring>
+#include <new>
+
+#include "link/link_flags.h"
+#include "link/messages.h"
+#include "link/report_reader.h"
+#include "link/station_device_win.h"
+
+HWND statusBar = nullptr;
+
+namespace {
+
+// A cancelled read normally ends at once; past this, the system is taken to
+// keep the read's buffers, and they are left to it.
+constexpr DWORD CANCEL_GRACE_MS = 1000;
+constexpr DWORD CLOCK_COMMAND_GAP_MS = 100;
+
+StationRecord* historySlots = nullptr;
+std::size_t historySlotCount = 0;
+const wchar_t* exportPath = nullptr;
+
+// Kept open (not closed at once) so that shutdown can wait for the thread.
+HANDLE readerHandle = nullptr;
+// Manual-reset: once set, every wait of the ending reader returns at once.
+HANDLE readerWake = nullptr;
+
+struct ReaderContext {
+    HWND target;
+    OVERLAPPED overlapped; // its event is auto-reset
+    std::uint8_t report[INPUT_REPORT_SIZE];
+    ReportReader reader;
+};
+
+enum class ReadEnd { Completed, Stopped, Abandoned };
+
+int writeCommand(void*, const CommandReport& command)
+{
+    return sendCommand(command);
+}
+
+void deliver(void* context, unsigned message, std::intptr_t lParam)
+{
+    const auto* reader = static_cast<const ReaderContext*>(context);
+    const HWND receiver =
+        message == WM_HISTORY_TOTAL || message == WM_HISTORY_PROGRESS ? statusBar : reader->target;
+    if (receiver)
+        SendMessageW(receiver, message, 0, static_cast<LPARAM>(lParam));
+}
+
+void idle()
+{
+    if (readerWake)
+        WaitForSingleObject(readerWake, READER_IDLE_MS);
+    else
+        Sleep(READER_IDLE_MS);
+}
+
+// Waits for the pending read. A console that has gone quiet would keep the
+// read pending for ever, so readerStop is looked at every READER_IDLE_MS
+// (the removal path sets it without waking anyone) and the read is then
+// cancelled; the buffers may be reused only once the cancel has landed.
+ReadEnd awaitRead(ReaderContext& reader, HANDLE io)
+{
+    const HANDLE events[2] = {reader.overlapped.hEvent, readerWake};
+    const DWORD count = readerWake ? 2 : 1;
+    for (;;) {
+        const DWORD woken = WaitForMultipleObjects(count, events, FALSE, READER_IDLE_MS);
+        if (woken == WAIT_OBJECT_0)
+            return ReadEnd::Completed;
+        if (readerStop != 0 || woken == WAIT_FAILED)
+            break;
+    }
+    CancelIoEx(io, &reader.overlapped);
+    if (WaitForSingleObject(reader.overlapped.hEvent, CANCEL_GRACE_MS) == WAIT_OBJECT_0)
+        return ReadEnd::Stopped;
+    return ReadEnd::Abandoned;
+}
+
+// One pass: one report read and handled, or a pause. False when a read
+// could not be ended, so its buffers must stay allocated.
+bool readPass(ReaderContext& reader)
+{
+    std::memset(reader.report, 0, sizeof reader.report);
+    const StationDevice* device = stationDevice;
+    const HANDLE io = device ? device->ioHandle : INVALID_HANDLE_VALUE;
+    if (io == INVALID_HANDLE_VALUE || io == nullptr) {
+        idle();
+        return true;
+    }
+    if (!ReadFile(io, reader.report, sizeof reader.report, nullptr, &reader.overlapped)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_IO_PENDING && error != ERROR_MORE_DATA) {
+            // Failed at once: the console was removed or its pipe broke.
+            // The next read would fail the same way, so pause instead of
+            // spinning until readerStop comes.
+            idle();
+            return true;
+        }
+    }
+    DWORD got = 0;
+    // Asking the OVERLAPPED rather than trusting the event alone: a read
+    // that completed at once leaves the auto-reset event signalled.
+    while (!GetOverlappedResult(io, &reader.overlapped, &got, FALSE)) {
+        const DWORD error = GetLastError();
+        // A pipe message longer than a report: its first 65 bytes are one.
+        if (error == ERROR_MORE_DATA)
+            break;
+        if (error != ERROR_IO_INCOMPLETE)
+            return true;
+        const ReadEnd end = awaitRead(reader, io);
+        if (end != ReadEnd::Completed)
+            return end == ReadEnd::Stopped;
+    }
+    if (got != 0)
+        handleInputReport(reader.reader, reader.report);
+    return true;
+}
+
+DWORD WINAPI readerThread(void* targetWindow)
+{
+    auto* reader = new (std::nothrow) ReaderContext{};
+    if (!reader)
+        return 1;
+    reader->target = static_cast<HWND>(targetWindow);
+    reader->overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!reader->overlapped.hEvent) {
+        delete reader;
+        return 1;
+    }
+    initReportReader(reader->reader, ReaderOutput{&writeCommand, &deliver, reader}, historySlots,
+                     historySlotCount, exportPath);
+    for (;;) {
+        if (!readPass(*reader))
+            return 0; // deliberately leaked: the system may still write into it
+        if (readerStop != 0)
+            break;
+    }
+    CloseHandle(reader->overlapped.hEvent);
+    delete reader;
+    return 0;
+}
+
+// Waits for `handle` while delivering the messages other threads send to
+// this thread's windows. Posted messages stay queued.
+bool waitHandlingSentMessages(HANDLE handle, DWORD timeoutMs)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        MSG message;
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const ULONGLONG now = GetTickCount64();
+        const DWORD left = now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+        const DWORD woken = MsgWaitForMultipleObjectsEx(1, &handle, left, QS_SENDMESSAGE, 0);
+        if (woken == WAIT_OBJECT_0)
+            return true;
+        if (woken != WAIT_OBJECT_0 + 1)
+            return false;
+        if (left == 0) {
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+        }
+    }
+}
+
+} // namespace
+
+void setReaderHistory(StationRecord* slots, std::size_t slotCount, const wchar_t* path)
+{
+    historySlots = slots;
+    historySlotCount = slots ? slotCount : 0;
+    exportPath = path;
+}
+
+int startReader(HWND target)
+{
+    if (!stopReader(READER_STOP_TIMEOUT_MS))
+        return 0;
+    readerWake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!readerWake)
+        return 0;
+    // Cleared here rather than by the new thread: a removal that sets it
+    // before that thread first runs must not be undone.
+    readerStop = 0;
+    readerHandle = CreateThread(nullptr, 0, readerThread, target, 0, nullptr);
+    if (!readerHandle) {
+        readerStop = 1;
+        CloseHandle(readerWake);
+        readerWake = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
+bool stopReader(DWORD timeoutMs)
+{
+    readerStop = 1;
+    if (readerWake)
+        SetEvent(readerWake);
+    return awaitReader(timeoutMs);
+}
+
+bool awaitReader(DWORD timeoutMs)
+{
+    if (!readerHandle)
+        return true;
+    if (!waitHandlingSentMessages(readerHandle, timeoutMs))
+        return false;
+    CloseHandle(readerHandle);
+    readerHandle = nullptr;
+    CloseHandle(readerWake);
+    readerWake = nullptr;
+    return true;
+}
+
+void sendClock()
+{
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    const ClockTime now{local.wYear, local.wMonth, local.wDay,
+                        local.wHour, local.wMinute, local.wSecond};
+    sendCommand(makeSetDateCommand(now));
+    Sleep(CLOCK_COMMAND_GAP_MS);
+    sendCommand(makeSetTimeCommand(now));
+}

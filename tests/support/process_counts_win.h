@@ -1,0 +1,11 @@
+// How many handles and threads this process holds, for leak checks.
+#pragma once
+
+#include <windows.h>
+
+// GetProcessHandleCount where it works. Wine's answers 0 (with success),
+// so there the open handles are counted one by one instead.
+unsigned long processHandleCount();
+
+// Threads of this process in a Toolhelp snapshot.
+unsigned long processThreadCount();
