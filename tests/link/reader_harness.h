@@ -1,0 +1,143 @@
+// Drives the report reader with encoded reports and records what it answers
+// and delivers. Texts behind lParam pointers are copied during the call,
+// because the reader reuses its buffers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "link/link_flags.h"
+#include "link/messages.h"
+#include "link/report_reader.h"
+#include "sim/report_encoder.h"
+
+struct Delivery {
+    unsigned message;
+    std::intptr_t lParam;
+    std::string text; // for the three assembled-text messages
+};
+
+class ReaderTest : public ::testing::Test {
+protected:
+    static constexpr std::size_t SLOTS = 4;
+
+    void SetUp() override
+    {
+        transferCancelled = 0;
+        historyActive = 0;
+        historyTotal = 0;
+        historyComplete = 0;
+        slots.assign(SLOTS, StationRecord{});
+        initReportReader(reader, ReaderOutput{&recordCommand, &recordDelivery, this}, slots.data(),
+                         slots.size(), exportPath);
+    }
+
+    void send(const EncodedReport& report) { handleInputReport(reader, report.data()); }
+
+    void sendMessage(std::uint8_t kind, ReportHeader header, const std::string& text)
+    {
+        EncodedMessage message;
+        ASSERT_NE(0u, encodeMessage(kind, header, reinterpret_cast<const std::uint8_t*>(text.data()),
+                                    text.size(), message));
+        for (std::size_t i = 0; i < message.count; ++i)
+            send(message.reports[i]);
+    }
+
+    void sendLive(const std::string& text) { sendMessage(KIND_OBSERVATION, observationHeader(0, 0), text); }
+
+    void sendHistory(std::uint16_t count, std::uint16_t number, const std::string& text)
+    {
+        sendMessage(KIND_OBSERVATION, observationHeader(count, number), text);
+    }
+
+    // Ten damaged packets of history record `number`: the reader gives it up.
+    void giveUpHistory(std::uint16_t count, std::uint16_t number)
+    {
+        EncodedReport report = encodePacket(KIND_OBSERVATION, observationHeader(count, number), 0x21,
+                                            nullptr, 0);
+        damageChecksum(report);
+        for (int i = 0; i < 10; ++i)
+            send(report);
+    }
+
+    std::vector<unsigned> messageNumbers() const
+    {
+        std::vector<unsigned> numbers;
+        for (const Delivery& d : deliveries)
+            numbers.push_back(d.message);
+        return numbers;
+    }
+
+    std::vector<std::intptr_t> lParamsOf(unsigned message) const
+    {
+        std::vector<std::intptr_t> values;
+        for (const Delivery& d : deliveries)
+            if (d.message == message)
+                values.push_back(d.lParam);
+        return values;
+    }
+
+    std::vector<std::string> textsOf(unsigned message) const
+    {
+        std::vector<std::string> texts;
+        for (const Delivery& d : deliveries)
+            if (d.message == message)
+                texts.push_back(d.text);
+        return texts;
+    }
+
+    std::size_t countOf(const CommandReport& command) const
+    {
+        std::size_t n = 0;
+        for (const CommandReport& c : commands)
+            n += c == command;
+        return n;
+    }
+
+    ReportReader reader{};
+    std::vector<StationRecord> slots;
+    std::vector<CommandReport> commands;
+    std::vector<Delivery> deliveries;
+    wchar_t exportPath[260] = L"C:\\weather\\history.csv";
+
+private:
+    static int recordCommand(void* context, const CommandReport& command)
+    {
+        static_cast<ReaderTest*>(context)->commands.push_back(command);
+        return 1;
+    }
+
+    static void recordDelivery(void* context, unsigned message, std::intptr_t lParam)
+    {
+        auto* self = static_cast<ReaderTest*>(context);
+        Delivery delivery{message, lParam, {}};
+        std::size_t size = 0;
+        if (message == WM_LIVE_RECORD)
+            size = STATION_RECORD_SIZE;
+        else if (message == WM_FRAME_FB || message == WM_FRAME_F1)
+            size = UPLOAD_TEXT_SIZE;
+        if (size != 0) {
+            const char* text = reinterpret_cast<const char*>(lParam);
+            // Receivers treat these as C strings: a missing terminator would
+            // send them reading past the buffer.
+            const void* end = std::memchr(text, 0, size);
+            EXPECT_NE(nullptr, end) << "text not terminated in its buffer";
+            delivery.text.assign(text, end ? static_cast<const char*>(end) - text : size);
+        }
+        self->deliveries.push_back(delivery);
+    }
+};
+
+// A live observation line of realistic length (more than one packet).
+inline std::string observationLine(int serial)
+{
+    std::string line = "42 2026-03-07 09:05 21.4 45 8.3 81 1013.2 1009.8 3.6 5.4 247 0.0 0.3 "
+                       "12.7 31.9 2 -- -- 7.1 64 ";
+    line += std::to_string(serial);
+    while (line.size() < 150)
+        line += " --";
+    return line;
+}

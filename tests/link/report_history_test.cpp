@@ -1,0 +1,139 @@
+// History download bookkeeping: which records are answered, where they are
+// stored, how progress is counted and when the download completes.
+#include "tests/link/reader_harness.h"
+
+using HistoryDownload = ReaderTest;
+
+namespace {
+
+std::string record(int number)
+{
+    return "history record " + std::to_string(number) + " " + observationLine(number);
+}
+
+} // namespace
+
+TEST_F(HistoryDownload, WithoutExportPathOrAfterCancelHistoryIsIgnoredUnanswered)
+{
+    exportPath[0] = 0;
+    sendHistory(3, 1, record(1));
+    exportPath[0] = L'C';
+    transferCancelled = 1;
+    sendHistory(3, 1, record(1));
+    EXPECT_TRUE(commands.empty());
+    EXPECT_TRUE(deliveries.empty());
+    EXPECT_EQ(0u, historyActive.load());
+    EXPECT_EQ(0, slots[0].text[0]);
+}
+
+TEST_F(HistoryDownload, RecordsFillSlotsInOrderAndTheLastCompletes)
+{
+    for (int n = 1; n <= 3; ++n)
+        sendHistory(3, static_cast<std::uint16_t>(n), record(n));
+    EXPECT_EQ((std::vector<unsigned>{WM_HISTORY_TOTAL, WM_HISTORY_PROGRESS, WM_HISTORY_PROGRESS,
+                                     WM_HISTORY_PROGRESS, WM_HISTORY_DONE}),
+              messageNumbers());
+    EXPECT_EQ((std::vector<std::intptr_t>{3}), lParamsOf(WM_HISTORY_TOTAL));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(record(n), slots[n - 1].text);
+    EXPECT_EQ(0, slots[3].text[0]);
+    EXPECT_EQ(3u, historyTotal.load());
+    EXPECT_EQ(1u, historyComplete.load());
+    EXPECT_EQ(1u, historyActive.load()); // the export still needs the store
+}
+
+TEST_F(HistoryDownload, GivenUpRecordIsCountedButNotStored)
+{
+    sendHistory(3, 1, record(1));
+    giveUpHistory(3, 2);
+    sendHistory(3, 3, record(3));
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(record(3), slots[1].text);
+    EXPECT_EQ(0, slots[2].text[0]);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+}
+
+TEST_F(HistoryDownload, RecordGivenUpTwiceInARowCountsOnce)
+{
+    sendHistory(4, 1, record(1));
+    giveUpHistory(4, 2);
+    giveUpHistory(4, 2);
+    sendHistory(4, 3, record(3));
+    EXPECT_EQ(0u, historyComplete.load());
+    sendHistory(4, 4, record(4));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 3, 4}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, historyComplete.load());
+}
+
+TEST_F(HistoryDownload, FirstRecordGivenUpCountsWhateverItsNumber)
+{
+    // Given up before any packet of the download was accepted; the console
+    // may number its records from 0.
+    giveUpHistory(2, 0);
+    sendHistory(2, 1, record(1));
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ((std::vector<std::intptr_t>{2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, historyComplete.load());
+}
+
+TEST_F(HistoryDownload, CompletesOnceWhenTheCountGoesBelowZero)
+{
+    // Record 2 is given up and then arrives intact after all: counted twice.
+    sendHistory(2, 1, record(1));
+    giveUpHistory(2, 2);
+    giveUpHistory(2, 3);
+    sendHistory(2, 2, record(2));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(1u, historyComplete.load());
+
+    // More records while the export reads the store: acknowledged, not stored.
+    const std::size_t messagesBefore = deliveries.size();
+    const std::size_t acksBefore = countOf(CMD_RECORD_ACK);
+    sendHistory(2, 4, record(4));
+    EXPECT_EQ(messagesBefore, deliveries.size());
+    EXPECT_LT(acksBefore, countOf(CMD_RECORD_ACK));
+    EXPECT_EQ(record(2), slots[1].text);
+    EXPECT_EQ(0, slots[2].text[0]);
+}
+
+TEST_F(HistoryDownload, RecordsBeyondTheStoreAreCountedNotStored)
+{
+    // The store here has 4 slots; an announced count above the slot count must
+    // not write past the last (ASan would catch a write outside the vector).
+    const int count = 6;
+    for (int n = 1; n <= count; ++n)
+        sendHistory(count, static_cast<std::uint16_t>(n), record(n));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 3, 4, 5, 6}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, historyComplete.load());
+    EXPECT_EQ(record(4), slots[3].text);
+}
+
+TEST_F(HistoryDownload, OverflowingRecordIsCountedNotStored)
+{
+    sendHistory(2, 1, std::string(486, 'x'));
+    sendHistory(2, 2, record(2));
+    EXPECT_EQ(0, slots[0].text[0]);
+    EXPECT_EQ(record(2), slots[1].text);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, historyComplete.load());
+}
+
+TEST_F(HistoryDownload, LiveObservationEndsTheHistoryStateAndTheNextCountStartsAfresh)
+{
+    sendHistory(5, 1, record(1));
+    transferCancelled = 1; // refused by the console meanwhile
+    sendLive(observationLine(1));
+    EXPECT_EQ(0u, historyActive.load());
+    EXPECT_EQ(0u, transferCancelled.load());
+    EXPECT_EQ((std::vector<std::string>{observationLine(1)}), textsOf(WM_LIVE_RECORD));
+
+    sendHistory(2, 1, record(11));
+    sendHistory(2, 2, record(12));
+    EXPECT_EQ((std::vector<std::intptr_t>{5, 2}), lParamsOf(WM_HISTORY_TOTAL));
+    EXPECT_EQ(record(11), slots[0].text);
+    EXPECT_EQ(record(12), slots[1].text);
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+}
