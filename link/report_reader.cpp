@@ -163,6 +163,9 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
         return;
     }
 
+    // Live or history is decided from this packet, not by reading
+    // historyActive back later: the main thread may clear that flag (cancel)
+    // while the packet is being handled.
     const std::uint32_t count = bigEndian16(report + 2);
     const bool history = count != 0;
     if (!history) {
