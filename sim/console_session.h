@@ -1,0 +1,120 @@
+// The console's side of one connection, away from the pipe: what to send and
+// when, what each command from the program does, faults and time-outs. The
+// Win32 shell feeds it commands and the time and writes what it hands back;
+// tests drive it the same way with plain functions.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "link/commands.h"
+#include "sim/report_encoder.h"
+#include "sim/sim_options.h"
+#include "sim/station_model.h"
+
+struct SessionIo {
+    // Writes one report; returns 1 when it went out, 0 when the pipe failed
+    // (the session then asks to be closed).
+    int (*writeReport)(void* context, const EncodedReport& report);
+    // One event line without newline. `detail` lines (each report and
+    // command) matter only with --verbose; the rest form the log.
+    void (*event)(void* context, bool detail, const char* line);
+    // This PC's local time, to check the clock the program sends.
+    ClockTime (*hostClock)(void* context);
+    void* context;
+};
+
+// The console's own clock: `baseMinute` plus `baseSecond` at `baseMs` on the
+// shell's millisecond counter.
+struct SimClock {
+    std::int64_t baseMinute;
+    int baseSecond;
+    std::uint64_t baseMs;
+};
+
+enum MessageRole {
+    ROLE_LIVE,
+    ROLE_HISTORY,
+    ROLE_NO_HISTORY,
+    ROLE_REFUSAL,
+    ROLE_CLOCK_REQUEST,
+    ROLE_WU,
+    ROLE_WC,
+};
+
+struct OutgoingMessage {
+    MessageRole role;
+    EncodedMessage encoded;
+    std::uint8_t order[ENCODED_PACKETS_MAX]; // report indexes in sending order
+    std::size_t orderCount;
+    std::size_t position;    // order index of the packet in flight
+    std::uint32_t repeats;   // unanswered repeats of that packet
+    std::uint32_t naks;
+    std::uint32_t burstLeft; // damaged sends still due at position 0
+    bool lastDamaged;        // the packet in flight went out with a bad checksum
+    bool awaiting;
+    std::uint64_t deadline;
+    bool givenUp;            // the program acknowledged a damaged packet
+    bool faulted;            // packets lost or swapped on purpose
+    std::uint16_t recordNumber;
+    char text[320];          // the payload, for the log
+};
+
+struct ConsoleSession {
+    const SimOptions* options;
+    SessionIo io;
+    SimClock clock;
+    StationModel model;
+    bool closeRequested;
+
+    bool inFlight;
+    OutgoingMessage current;
+
+    std::uint64_t nextLive;
+    std::uint64_t nextUpload;
+    std::uint64_t nextClock;
+    bool liveDue;
+    bool clockDue;
+    bool wuDue;
+    bool wcDue;
+    MessageRole historyReply; // ROLE_NO_HISTORY or ROLE_REFUSAL when one is due
+    bool historyReplyDue;
+
+    bool historyRunning;
+    std::uint32_t historyNext;     // number of the next record to send
+    std::uint32_t historyAnswered; // records fully answered in this transfer
+    std::int64_t historyLastMinute;
+
+    std::uint32_t messagesStarted;
+    std::uint32_t liveStarted;
+    std::uint64_t transmissions;
+
+    bool haveDate;
+    int dateYear, dateMonth, dateDay;
+    bool clockRequested;
+};
+
+// Starts serving a new connection at `nowMs` (the shell's millisecond
+// counter). The options must outlive the session.
+void startSession(ConsoleSession& session, const SimOptions& options, const SimClock& clock,
+                  SessionIo io, std::uint64_t nowMs);
+
+// One message read from the pipe (a command is 9 bytes; anything else is
+// reported and ignored).
+void sessionCommand(ConsoleSession& session, const std::uint8_t* bytes, std::size_t length,
+                    std::uint64_t nowMs);
+
+// Runs due schedules and time-outs and sends what is waiting.
+void sessionTick(ConsoleSession& session, std::uint64_t nowMs);
+
+// When sessionTick must run next (absolute, on the same counter); at most
+// one second ahead.
+std::uint64_t sessionNextDeadline(const ConsoleSession& session, std::uint64_t nowMs);
+
+// The console's clock minute at `nowMs`.
+std::int64_t sessionMinute(const ConsoleSession& session, std::uint64_t nowMs);
+
+// Minute of history record `number` (1 = oldest) of a transfer of `count`
+// records whose last record is at `lastMinute`.
+std::int64_t historyRecordMinute(std::int64_t lastMinute, std::uint32_t intervalMinutes,
+                                 std::uint32_t count, std::uint32_t number);

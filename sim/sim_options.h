@@ -1,0 +1,58 @@
+// Command line of the console simulator. Parsed here, away from Win32, so
+// the rules (ranges, defaults, every option documented) are tested natively.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "sim/station_model.h"
+
+constexpr std::size_t SIM_TEXT_OPTION_SIZE = 520;
+
+struct SimOptions {
+    char pipeName[SIM_TEXT_OPTION_SIZE]; // UTF-8
+    char logPath[SIM_TEXT_OPTION_SIZE];  // UTF-8; empty: no log file
+    std::uint32_t seed;
+    bool fixedStart;                     // --now given
+    SimDateTime start;
+
+    // Schedules in milliseconds; 0 switches a schedule off.
+    std::uint32_t liveIntervalMs;
+    std::uint32_t uploadIntervalMs;
+    std::uint32_t clockIntervalMs;
+
+    std::uint32_t historyCount;          // 0..65535; 0 answers "no history"
+    std::uint32_t historyIntervalMinutes;
+    bool noHistory;
+    bool refuseHistory;
+
+    std::uint32_t ackTimeoutMs;          // an unanswered packet is sent again after this
+    std::uint32_t maxRepeats;            // unanswered repeats before a message is given up
+    std::uint32_t clockToleranceSeconds;
+    std::uint32_t invalidPermille;
+
+    // Faults.
+    std::uint32_t badCrcEvery;           // every k-th transmission; 0 off
+    std::uint32_t badCrcRun;             // first packet of a target damaged n times
+    bool swapPackets;                    // target's last two packets swapped
+    bool losePacket;                     // target's second packet never sent
+    std::uint32_t faultRecord;           // target: history record r (1-based)
+    std::uint32_t faultLive;             // target: m-th live observation
+    std::uint32_t faultEvery;            // target: every k-th message
+    std::uint32_t vanishAfter;           // close the pipe after m history records; 0 off
+
+    bool once;
+    bool verbose;
+    bool help;
+};
+
+void defaultSimOptions(SimOptions& options);
+
+// Parses argv[1..argc-1] (UTF-8). Returns 1 on success; 0 with a one-line
+// reason in `error` for an unknown option, a missing or malformed value or
+// one out of range. Later options override earlier ones.
+int parseSimOptions(int argc, const char* const* argv, SimOptions& options, char* error,
+                    std::size_t errorSize);
+
+// The --help text: every option with its default.
+extern const char SIM_HELP_TEXT[];

@@ -1,0 +1,423 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "link/commands.h"
+#include "link/crc16.h"
+#include "link/link_flags.h"
+#include "link/messages.h"
+#include "link/report_reader.h"
+#include "sim/console_session.h"
+
+namespace {
+
+const SimDateTime START{2026, 3, 7, 9, 5};
+
+bool intact(const EncodedReport& r)
+{
+    const std::uint16_t crc = crc16(r.data(), 1, 62);
+    return r[62] == (crc >> 8) && r[63] == (crc & 0xFF);
+}
+
+std::string payloadOf(const EncodedReport& r)
+{
+    return std::string(reinterpret_cast<const char*>(&r[8]), r[7]);
+}
+
+class ConsoleSessionTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        defaultSimOptions(options);
+        options.liveIntervalMs = 0;
+        options.uploadIntervalMs = 0;
+        options.clockIntervalMs = 0;
+        options.historyCount = 5;
+    }
+
+    void start()
+    {
+        startSession(session, options, SimClock{minutesFromCivil(START), 0, now},
+                     SessionIo{&write, &event, &clock, this}, now);
+    }
+    void command(const CommandReport& c) { sessionCommand(session, c.data(), c.size(), now); }
+    void wait(std::uint64_t ms)
+    {
+        now += ms;
+        sessionTick(session, now);
+    }
+
+    // Answers each packet as the program's reader would (NAK a damaged one,
+    // give it up at the tenth failure) until a message's last packet.
+    std::string receive(std::uint8_t expectedKind)
+    {
+        std::string text;
+        int failures = 0;
+        for (std::size_t guard = 0; guard < 100; ++guard) {
+            if (next >= sent.size())
+                return "(nothing sent) " + text;
+            const EncodedReport r = sent[next++];
+            EXPECT_EQ(expectedKind, r[1]);
+            const bool record = r[1] == 0xFE;
+            if (!intact(r) && ++failures < 10) {
+                command(record ? CMD_RECORD_NAK : CMD_NAK);
+                continue;
+            }
+            failures = 0;
+            text += payloadOf(r);
+            const bool last = (r[6] >> 4) == (r[6] & 15);
+            command(record ? CMD_RECORD_ACK : CMD_ACK);
+            if (last)
+                return text;
+        }
+        return text;
+    }
+
+    std::vector<std::string> eventsStarting(const std::string& prefix) const
+    {
+        std::vector<std::string> out;
+        for (const std::string& e : events)
+            if (e.compare(0, prefix.size(), prefix) == 0)
+                out.push_back(e);
+        return out;
+    }
+
+    std::string modelLine(std::int64_t minute) const
+    {
+        Observation obs;
+        observeStation(session.model, minute, obs);
+        char line[OBSERVATION_LINE_MAX + 1];
+        formatObservationLine(obs, line, sizeof line);
+        return line;
+    }
+
+    SimOptions options;
+    ConsoleSession session;
+    std::uint64_t now = 5000;
+    std::vector<EncodedReport> sent;
+    std::size_t next = 0;
+    std::vector<std::string> events;
+    ClockTime host{2026, 3, 7, 9, 5, 30};
+    bool writeFails = false;
+
+private:
+    static int write(void* c, const EncodedReport& r)
+    {
+        auto* self = static_cast<ConsoleSessionTest*>(c);
+        if (self->writeFails)
+            return 0;
+        self->sent.push_back(r);
+        return 1;
+    }
+    static void event(void* c, bool detail, const char* line)
+    {
+        if (!detail)
+            static_cast<ConsoleSessionTest*>(c)->events.push_back(line);
+    }
+    static ClockTime clock(void* c) { return static_cast<ConsoleSessionTest*>(c)->host; }
+};
+
+} // namespace
+
+TEST_F(ConsoleSessionTest, ReadCurrentSendsTheModelsLineOnePacketPerAnswer)
+{
+    start();
+    command(CMD_READ_CURRENT);
+    ASSERT_EQ(1u, sent.size()); // the next packet waits for the answer
+    EXPECT_EQ(0, std::memcmp(&sent[0][2], "\0\0\0\0", 4)); // count 0: live
+    const std::string line = receive(0xFE);
+    EXPECT_EQ(modelLine(minutesFromCivil(START)), line);
+    EXPECT_GE(sent.size(), 2u);
+    EXPECT_EQ(std::vector<std::string>{"live ok " + line}, eventsStarting("live "));
+}
+
+TEST_F(ConsoleSessionTest, NakResendsTheSamePacketAndSilenceRepeatsItUntilGivenUp)
+{
+    options.maxRepeats = 2;
+    start();
+    command(CMD_READ_CURRENT);
+    command(CMD_RECORD_NAK);
+    ASSERT_EQ(2u, sent.size());
+    EXPECT_EQ(sent[0], sent[1]);
+    command(CMD_ACK); // wrong family for an observation: not an answer
+    EXPECT_EQ(2u, sent.size());
+    command(CMD_RECORD_ACK);
+    ASSERT_EQ(3u, sent.size());
+    EXPECT_EQ(0x02, sent[2][6] & 15);
+
+    wait(options.ackTimeoutMs - 1);
+    EXPECT_EQ(3u, sent.size());
+    wait(1);
+    ASSERT_EQ(4u, sent.size());
+    EXPECT_EQ(sent[2], sent[3]);
+    wait(options.ackTimeoutMs);
+    wait(options.ackTimeoutMs);
+    EXPECT_EQ(5u, sent.size());
+    EXPECT_EQ(1u, eventsStarting("live abandoned").size());
+}
+
+TEST_F(ConsoleSessionTest, HistoryRecordsCarryCountAndNumberAndRunBackFromNow)
+{
+    start();
+    command(CMD_READ_HISTORY);
+    const char* times[] = {"07:00", "07:30", "08:00", "08:30", "09:00"};
+    for (int n = 1; n <= 5; ++n) {
+        ASSERT_LT(next, sent.size());
+        const EncodedReport& first = sent[next];
+        EXPECT_EQ(0, first[2]);
+        EXPECT_EQ(5, first[3]);
+        EXPECT_EQ(n, first[4] * 256 + first[5]);
+        const std::string line = receive(0xFE);
+        EXPECT_NE(std::string::npos, line.find(std::string(" 2026-3-7 ") + times[n - 1] + " ")) << line;
+        EXPECT_EQ(modelLine(minutesFromCivil(START) - 5 - (5 - n) * 30), line);
+    }
+    wait(10 * options.ackTimeoutMs);
+    EXPECT_EQ(next, sent.size());
+    EXPECT_EQ(5u, eventsStarting("history ").size());
+    EXPECT_EQ(std::vector<std::string>{"history-end 5 5"}, eventsStarting("history-end"));
+}
+
+TEST_F(ConsoleSessionTest, StopEndsATransferMidRecordButLiveRequestsGoOn)
+{
+    options.historyCount = 50;
+    start();
+    command(CMD_READ_HISTORY);
+    receive(0xFE);
+    receive(0xFE);
+    command(CMD_RECORD_ACK); // first packet of record 3
+    command(CMD_STOP);
+    const std::size_t before = sent.size();
+    wait(10 * options.ackTimeoutMs);
+    EXPECT_EQ(before, sent.size());
+    EXPECT_EQ(std::vector<std::string>{"history-stopped 2 50"}, eventsStarting("history-stopped"));
+    next = sent.size();
+    command(CMD_READ_CURRENT);
+    ASSERT_LT(next, sent.size());
+    EXPECT_EQ(0, sent[next][3]);
+}
+
+TEST_F(ConsoleSessionTest, NoHistoryNeedsNoAnswerAndRefusalCancelsByStatus)
+{
+    options.noHistory = true;
+    start();
+    command(CMD_READ_HISTORY);
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(0xFE, sent[0][1]);
+    EXPECT_EQ(0, std::memcmp(&sent[0][2], "\xFF\xFF\xFF\xFF", 4));
+    command(CMD_READ_CURRENT); // nothing pending: served at once
+    EXPECT_EQ(2u, sent.size());
+
+    sent.clear();
+    next = 0;
+    options.noHistory = false;
+    options.refuseHistory = true;
+    start();
+    command(CMD_READ_HISTORY);
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(0xFA, sent[0][1]);
+    EXPECT_EQ(1, sent[0][3]);
+    receive(0xFA);
+    EXPECT_EQ(1u, eventsStarting("history-refused ok").size());
+}
+
+TEST_F(ConsoleSessionTest, ScheduledLiveDataWaitsForTheTransferToEnd)
+{
+    options.liveIntervalMs = 100;
+    options.historyCount = 3;
+    start();
+    command(CMD_READ_HISTORY);
+    wait(150); // live falls due during the transfer
+    for (int n = 0; n < 3; ++n) {
+        ASSERT_LT(next, sent.size());
+        EXPECT_NE(0, sent[next][3]) << "live data inside a history transfer";
+        receive(0xFE);
+    }
+    ASSERT_LT(next, sent.size());
+    EXPECT_EQ(0, sent[next][3]);
+}
+
+TEST_F(ConsoleSessionTest, ClockRequestThenTheProgramsClockIsCheckedAgainstThisPc)
+{
+    options.clockIntervalMs = 200;
+    start();
+    wait(200);
+    ASSERT_EQ(1u, sent.size());
+    EXPECT_EQ(0xFA, sent[0][1]);
+    EXPECT_EQ(3, sent[0][2]);
+    receive(0xFA);
+    EXPECT_EQ(1u, eventsStarting("clock-request ok").size());
+
+    const ClockTime pc{2026, 3, 7, 9, 5, 30};
+    command(makeSetDateCommand(pc));
+    command(makeSetTimeCommand(pc));
+    ClockTime late = pc;
+    late.minute += 10;
+    command(makeSetDateCommand(late));
+    command(makeSetTimeCommand(late));
+    CommandReport swapped = makeSetTimeCommand(pc);
+    std::swap(swapped[6], swapped[7]); // checksum high byte first: wrong for a clock command
+    command(makeSetDateCommand(pc));
+    command(swapped);
+    command(makeSetTimeCommand(pc)); // a time without its date
+    EXPECT_EQ((std::vector<std::string>{"clock ok 0 requested", "clock off 600 unrequested",
+                                        "clock bad-checksum", "clock no-date"}),
+              eventsStarting("clock "));
+}
+
+TEST_F(ConsoleSessionTest, UploadTextsGoOutOnTheirScheduleAsTheirOwnKinds)
+{
+    options.uploadIntervalMs = 100;
+    start();
+    wait(100);
+    const std::string wu = receive(0xFB);
+    const std::string wc = receive(0xF1);
+    EXPECT_EQ(0u, wu.find("dateutc=now&"));
+    EXPECT_EQ(0u, wc.find('/'));
+    EXPECT_EQ(std::vector<std::string>{"wu ok " + wu}, eventsStarting("wu "));
+    EXPECT_EQ(std::vector<std::string>{"wc ok " + wc}, eventsStarting("wc "));
+    wait(100);
+    EXPECT_EQ(wu, receive(0xFB)); // same minute, same reading
+}
+
+TEST_F(ConsoleSessionTest, ChecksumFaultsEveryKthSendAndRunsOnATargetRecord)
+{
+    options.badCrcEvery = 3;
+    start();
+    command(CMD_READ_CURRENT);
+    receive(0xFE);
+    for (std::size_t i = 0; i < sent.size(); ++i)
+        EXPECT_EQ((i + 1) % 3 != 0, intact(sent[i])) << i;
+
+    sent.clear();
+    next = 0;
+    events.clear();
+    options.badCrcEvery = 0;
+    options.badCrcRun = 10;
+    options.faultRecord = 2;
+    options.historyCount = 3;
+    start();
+    command(CMD_READ_HISTORY);
+    for (int n = 0; n < 3; ++n)
+        receive(0xFE);
+    const std::vector<std::string> records = eventsStarting("history ");
+    ASSERT_EQ(3u, records.size());
+    EXPECT_EQ(0u, records[0].find("history 1 3 ok "));
+    EXPECT_EQ(0u, records[1].find("history 2 3 given-up "));
+    EXPECT_EQ(0u, records[2].find("history 3 3 ok "));
+}
+
+TEST_F(ConsoleSessionTest, SwappedAndLostPacketsHitOnlyTheTargetMessage)
+{
+    options.swapPackets = true;
+    options.faultLive = 1;
+    start();
+    command(CMD_READ_CURRENT);
+    for (std::size_t i = 0; i < 20 && eventsStarting("live ").empty(); ++i)
+        command(CMD_RECORD_ACK);
+    const std::size_t n = sent.size();
+    ASSERT_GE(n, 3u);
+    EXPECT_EQ(n, sent[n - 2][6] & 15u);
+    EXPECT_EQ(n - 1, sent[n - 1][6] & 15u);
+    next = n;
+    command(CMD_READ_CURRENT);
+    receive(0xFE);
+    EXPECT_EQ(1u, eventsStarting("live faulted").size());
+    EXPECT_EQ(1u, eventsStarting("live ok").size());
+
+    sent.clear();
+    next = 0;
+    options.swapPackets = false;
+    options.losePacket = true;
+    start();
+    command(CMD_READ_CURRENT);
+    receive(0xFE);
+    ASSERT_GE(sent.size(), 2u);
+    EXPECT_EQ(1, sent[0][6] & 15);
+    EXPECT_EQ(3, sent[1][6] & 15);
+}
+
+TEST_F(ConsoleSessionTest, VanishesAfterTheGivenRecordsAndAFailedWriteClosesToo)
+{
+    options.historyCount = 10;
+    options.vanishAfter = 3;
+    start();
+    command(CMD_READ_HISTORY);
+    for (int n = 0; n < 3; ++n)
+        receive(0xFE);
+    EXPECT_TRUE(session.closeRequested);
+    EXPECT_EQ(std::vector<std::string>{"vanish 3"}, eventsStarting("vanish"));
+    const std::size_t before = sent.size();
+    wait(10 * options.ackTimeoutMs);
+    EXPECT_EQ(before, sent.size());
+
+    options.vanishAfter = 0;
+    start();
+    writeFails = true;
+    command(CMD_READ_CURRENT);
+    EXPECT_TRUE(session.closeRequested);
+}
+
+TEST_F(ConsoleSessionTest, OddInputIsReportedAndChangesNothing)
+{
+    start();
+    std::uint8_t junk[80];
+    for (std::size_t length = 0; length <= sizeof junk; ++length) {
+        for (std::size_t i = 0; i < sizeof junk; ++i)
+            junk[i] = static_cast<std::uint8_t>(i * 37 + length);
+        sessionCommand(session, junk, length, now);
+    }
+    EXPECT_TRUE(sent.empty());
+    EXPECT_EQ(sizeof junk + 1, eventsStarting("odd-command").size());
+    command(CMD_READ_CURRENT);
+    EXPECT_EQ(1u, sent.size());
+}
+
+// The console and the program's own report reader, wired back to back.
+TEST_F(ConsoleSessionTest, TheProgramsReaderStoresEveryRecordTheConsoleLogged)
+{
+    struct Wire {
+        ConsoleSessionTest* test;
+        std::deque<CommandReport> commands;
+        int done = 0;
+    } wire{this, {}, 0};
+    options.historyCount = 1000;
+    options.badCrcEvery = 7; // the reader must NAK and take the resends
+    start();
+    std::vector<StationRecord> slots(1000);
+    static wchar_t path[] = L"C:\\history.csv";
+    transferCancelled = 0;
+    historyActive = 0;
+    historyComplete = 0;
+    ReportReader reader{};
+    initReportReader(
+        reader,
+        ReaderOutput{[](void* c, const CommandReport& r) {
+                         static_cast<Wire*>(c)->commands.push_back(r);
+                         return 1;
+                     },
+                     [](void* c, unsigned message, std::intptr_t) {
+                         if (message == WM_HISTORY_DONE)
+                             ++static_cast<Wire*>(c)->done;
+                     },
+                     &wire},
+        slots.data(), slots.size(), path);
+    command(CMD_READ_HISTORY);
+    for (std::size_t guard = 0; guard < 100000 && next < sent.size(); ++guard) {
+        handleInputReport(reader, sent[next++].data());
+        while (!wire.commands.empty()) {
+            command(wire.commands.front());
+            wire.commands.pop_front();
+        }
+    }
+    EXPECT_EQ(1, wire.done);
+    const std::vector<std::string> logged = eventsStarting("history ");
+    ASSERT_EQ(1000u, logged.size());
+    for (std::size_t i = 0; i < logged.size(); ++i) {
+        const std::string prefix = "history " + std::to_string(i + 1) + " 1000 ok ";
+        ASSERT_EQ(0u, logged[i].find(prefix)) << logged[i];
+        ASSERT_EQ(logged[i].substr(prefix.size()), std::string(slots[i].text)) << i;
+    }
+}
