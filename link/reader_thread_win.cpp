@@ -7,6 +7,7 @@
 #include "link/messages.h"
 #include "link/report_reader.h"
 #include "link/station_device_win.h"
+#include "readings/history_store.h"
 
 HWND statusBar = nullptr;
 
@@ -17,8 +18,8 @@ namespace {
 constexpr DWORD CANCEL_GRACE_MS = 1000;
 constexpr DWORD CLOCK_COMMAND_GAP_MS = 100;
 
-StationRecord* historySlots = nullptr;
-std::size_t historySlotCount = 0;
+StationRecord* historySlots = historyStoreSlots();
+std::size_t historySlotCount = historyStoreCount();
 const wchar_t* exportPath = nullptr;
 
 // Kept open (not closed at once) so that shutdown can wait for the thread.

@@ -21,9 +21,10 @@ constexpr DWORD READER_IDLE_MS = 100;
 // Shutdown waits this long for the reader before the device is released.
 constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;
 
-// Where history records go and the export file name that lets them in:
-// while the name is empty (or null) history frames are ignored. A reader
-// takes the slots when it starts; it reads the name at every history packet.
+// Where history records go (the program's history store until set) and the
+// export file name that lets them in: while the name is empty (or null, as
+// it is until set) history frames are ignored. A reader takes the slots when
+// it starts; it reads the name at every history packet.
 void setReaderHistory(StationRecord* slots, std::size_t slotCount, const wchar_t* exportPath);
 
 // Starts the reader with `target` (the dashboard page) as the receiver of

@@ -6,7 +6,7 @@ namespace {
 
 // Handle values are multiples of 4; a test process holds far fewer than
 // this many.
-constexpr ULONG_PTR HIGHEST_PROBED_HANDLE = 0x40000;
+constexpr ULONG_PTR HIGHEST_PROBED_HANDLE = 0x10000;
 
 unsigned long probedHandleCount()
 {
