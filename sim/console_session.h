@@ -12,6 +12,21 @@
 #include "sim/sim_options.h"
 #include "sim/station_model.h"
 
+// Event lines (the --log file holds those that are not `detail`), one per
+// line, first word the event:
+//   live|wu|wc STATUS TEXT          a message finished; TEXT as sent
+//   history N COUNT STATUS LINE      history record N of COUNT finished
+//   history-start COUNT MINUTES FIRST-DATE FIRST-TIME LAST-DATE LAST-TIME
+//   history-end|history-stopped|history-abandoned|history-restart DONE COUNT
+//   no-history STATUS, history-refused STATUS, clock-request STATUS
+//   read-current, read-history, vanish N, write-failed
+//   set-date|set-time A B C crc-ok|crc-bad|bad-marks
+//   clock ok|off SECONDS requested|unrequested, or clock bad-checksum|
+//     bad-date|bad-time|no-date
+//   odd-command ..., unexpected-answer ...
+// STATUS: ok; given-up (the program acknowledged a damaged packet, so it
+// dropped the message); faulted (packets lost or swapped on purpose);
+// abandoned (no answer after the repeats, too many NAKs, or stopped).
 struct SessionIo {
     // Writes one report; returns 1 when it went out, 0 when the pipe failed
     // (the session then asks to be closed).

@@ -386,7 +386,7 @@ TEST_F(ConsoleSimTest, DamagedRunThenVanishingMidTransferEndsTheProcess)
 
 TEST_F(ConsoleSimTest, ServesTheNextConnectionAfterADisconnect)
 {
-    serve(L"");
+    serve(L"--verbose");
     ASSERT_TRUE(client.write(CMD_READ_CURRENT));
     receive(0xFE);
     {
