@@ -156,8 +156,12 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
         answer(reader, CMD_RECORD_ACK);
         reader.recordFailures = 0;
         resetAssembly(reader.record);
+        // Only a history record given up counts against the download. A live
+        // observation given up must not, or the next download would complete
+        // one record early and lose its last record.
+        const bool claimsHistory = bigEndian16(report + 2) != 0;
         const std::uint32_t recordNumber = bigEndian16(report + 4);
-        if (recordNumber != reader.lastGivenUp)
+        if (claimsHistory && recordNumber != reader.lastGivenUp)
             ++reader.skippedRecords;
         reader.lastGivenUp = recordNumber;
         return;
@@ -171,6 +175,9 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
     if (!history) {
         transferCancelled = 0;
         historyActive = 0;
+        // The interrupted download's give-ups belong to it, not to the next.
+        reader.skippedRecords = 0;
+        reader.lastGivenUp = NO_RECORD_GIVEN_UP;
     } else {
         // Unwanted history frames get no answer at all.
         if (transferCancelled != 0 || !reader.exportPath || reader.exportPath[0] == 0)

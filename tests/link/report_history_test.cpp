@@ -137,3 +137,31 @@ TEST_F(HistoryDownload, LiveObservationEndsTheHistoryStateAndTheNextCountStartsA
     EXPECT_EQ(record(12), slots[1].text);
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
 }
+
+TEST_F(HistoryDownload, LiveObservationsGivenUpDoNotShortenTheNextDownload)
+{
+    // A live observation lost to damage right before the download starts,
+    // and another one between two downloads.
+    EncodedReport live = encodePacket(KIND_OBSERVATION, observationHeader(0, 0), 0x21, nullptr, 0);
+    damageChecksum(live);
+    for (int i = 0; i < 10; ++i)
+        send(live);
+    for (int n = 1; n <= 3; ++n)
+        sendHistory(3, static_cast<std::uint16_t>(n), record(n));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(record(3), slots[2].text);
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+}
+
+TEST_F(HistoryDownload, GiveUpsOfAnInterruptedDownloadDoNotCarryOver)
+{
+    sendHistory(5, 1, record(1));
+    giveUpHistory(5, 2);
+    sendLive(observationLine(1)); // ends that download
+    for (int n = 1; n <= 2; ++n)
+        sendHistory(2, static_cast<std::uint16_t>(n), record(10 + n));
+    EXPECT_EQ(record(11), slots[0].text);
+    EXPECT_EQ(record(12), slots[1].text);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+}
