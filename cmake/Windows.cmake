@@ -24,6 +24,7 @@ endif()
 
 set(WINDOWS_EXES)
 file(GLOB RESOURCE_SCRIPTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/resources/*.rc)
+include(cmake/Resources.cmake)
 if(EXISTS ${CMAKE_SOURCE_DIR}/app/main_win.cpp)
   add_executable(aerovane WIN32 ${CMAKE_SOURCE_DIR}/app/main_win.cpp ${RESOURCE_SCRIPTS})
   target_link_options(aerovane PRIVATE -municode)

@@ -4,7 +4,7 @@
 set -e
 packages="cmake ninja-build g++ make googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 xvfb xauth imagemagick"
+  wine64 xvfb xauth imagemagick python3"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
