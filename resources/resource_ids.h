@@ -42,7 +42,7 @@
 #define IDI_UPLOAD_DONE 183
 
 // ---- Bitmaps ---------------------------------------------------------------
-#define IDB_HELP 168         // help button, 12 x 12 pixels
+#define IDB_HELP 168         // help button, 14 x 13 pixels (6 x 6 dialog units)
 #define IDB_HELP_PRESSED 169 // same size
 #define IDB_CANCEL_CROSS 179 // status bar cancel control, 16 x 16 pixels
 #define IDB_REFRESH 180
