@@ -124,20 +124,4 @@ TEST_F(LanguageTableTest, OutOfRangeLookupsGiveEmptyText)
     EXPECT_STREQ(languageTableText(LANGUAGE_SPANISH, 69), L"Falta la contrase\u00f1a");
 }
 
-TEST_F(LanguageTableTest, ClearingEmptiesOnlyThatTable)
-{
-    put(LANGUAGE_ENGLISH, 1, L"English");
-    put(LANGUAGE_GERMAN, 1, L"Deutsch");
-    put(LANGUAGE_GERMAN, 69, L"Passwort fehlt");
-    languageTables[LANGUAGE_GERMAN][68][LANGUAGE_TEXT_SIZE - 1] = L'x';
-    clearLanguageTable(2);
-    for (int n = 1; n <= LANGUAGE_KEY_COUNT; ++n)
-        for (std::size_t i = 0; i < LANGUAGE_TEXT_SIZE; ++i)
-            ASSERT_EQ(languageTables[LANGUAGE_GERMAN][n - 1][i], L'\0');
-    EXPECT_STREQ(languageTableText(LANGUAGE_ENGLISH, 1), L"English");
-    clearLanguageTable(0); // out of range: nothing happens
-    clearLanguageTable(6);
-    EXPECT_STREQ(languageTableText(LANGUAGE_ENGLISH, 1), L"English");
-}
-
 } // namespace

@@ -245,15 +245,4 @@ TEST_F(SettingsStoreTest, AnEmptyCredentialKeepsTheStoredOne)
     EXPECT_EQ(loadedText(SETTING_ID1), L"wc-station");
 }
 
-TEST_F(SettingsStoreTest, AStoredValueIsReplacedWhole)
-{
-    storeTextSetting(SETTING_KEY, L"a-much-longer-first-key");
-    storeTextSetting(SETTING_KEY, L"short");
-    DWORD type = 0;
-    Bytes bytes;
-    ASSERT_TRUE(readRaw(L"Key", &type, &bytes));
-    EXPECT_EQ(bytes, asciiValue("short", 128));
-    EXPECT_EQ(loadedText(SETTING_KEY), L"short");
-}
-
 } // namespace
