@@ -51,8 +51,24 @@
 // Compass: 1232 is the dial alone, 1233 + k - 1 the pointer at the k-th of
 // the 16 points, N first, clockwise.
 #define IDB_COMPASS_DIAL 1232
-#define IDB_COMPASS_FIRST_POINT 1233
-#define IDB_COMPASS_LAST_POINT 1248
+#define IDB_COMPASS_N 1233
+#define IDB_COMPASS_NNE 1234
+#define IDB_COMPASS_NE 1235
+#define IDB_COMPASS_ENE 1236
+#define IDB_COMPASS_E 1237
+#define IDB_COMPASS_ESE 1238
+#define IDB_COMPASS_SE 1239
+#define IDB_COMPASS_SSE 1240
+#define IDB_COMPASS_S 1241
+#define IDB_COMPASS_SSW 1242
+#define IDB_COMPASS_SW 1243
+#define IDB_COMPASS_WSW 1244
+#define IDB_COMPASS_W 1245
+#define IDB_COMPASS_WNW 1246
+#define IDB_COMPASS_NW 1247
+#define IDB_COMPASS_NNW 1248
+#define IDB_COMPASS_FIRST_POINT IDB_COMPASS_N
+#define IDB_COMPASS_LAST_POINT IDB_COMPASS_NNW
 
 // Select All, Clear All and Export buttons, 90 x 28 pixels, per language.
 #define IDB_SELECT_ALL_ENGLISH 170
