@@ -7,15 +7,27 @@
 #include "app/app_state_win.h"
 #include "app/language_tables.h"
 #include "app/shared_drawing_win.h"
+#include "dashboard/channel_selection.h"
 #include "dashboard/last_read_text.h"
 #include "dashboard/panel_frame_win.h"
+#include "dashboard/value_display.h"
+#include "dashboard/value_painters_win.h"
+#include "link/commands.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
+#include "link/reader_thread_win.h"
+#include "link/station_device_win.h"
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store_win.h"
 
 StationFields dashboardFields{};
+int selectedChannel = FIRST_CHANNEL;
+POINT compassOrigin{};
+SIZE compassSize{};
+HICON uploadDoneIcon = nullptr;
+HICON uploadFailedIcon = nullptr;
+int(WINAPI* dashboardMessageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
 
 namespace {
 
@@ -28,6 +40,8 @@ constexpr COLORREF FRAME_COLOUR = 0x00919191;
 // A live record is read only this far, terminator included: the console's
 // lines are shorter, and anything past it is not part of an observation.
 constexpr std::size_t LIVE_COPY_SIZE = 255;
+constexpr int COMPASS_IMAGE_COUNT = 17;
+constexpr std::size_t CHANNEL_TITLE_SIZE = 16;
 
 const int TITLES[] = {IDC_TITLE_INDOOR, IDC_TITLE_OUTDOOR, IDC_TITLE_WIND,
                       IDC_TITLE_CHANNEL, IDC_TITLE_RAIN,   IDC_TITLE_INDEX};
@@ -36,12 +50,12 @@ const int CAPTIONS[] = {IDC_CAPTION_INDOOR_TEMP,      IDC_CAPTION_INDOOR_HUMIDIT
                         IDC_CAPTION_WIND_DIRECTION,   IDC_CAPTION_CHANNEL_TEMP,    IDC_CAPTION_CHANNEL_HUMIDITY,
                         IDC_CAPTION_DAILY_RAIN,       IDC_CAPTION_RAIN_RATE,       IDC_CAPTION_PRESSURE,
                         IDC_CAPTION_DEW_POINT,        IDC_CAPTION_UV_INDEX,        IDC_CAPTION_HEAT_INDEX};
-const int VALUE_AREAS[] = {IDC_VALUE_INDOOR_TEMP,     IDC_VALUE_INDOOR_HUMIDITY, IDC_VALUE_OUTDOOR_TEMP,
-                           IDC_VALUE_OUTDOOR_HUMIDITY, IDC_VALUE_WIND_SPEED,     IDC_VALUE_WIND_GUST,
-                           IDC_VALUE_WIND_DIRECTION,  IDC_VALUE_CHANNEL_TEMP,    IDC_VALUE_CHANNEL_HUMIDITY,
-                           IDC_VALUE_DAILY_RAIN,      IDC_VALUE_RAIN_RATE,       IDC_VALUE_PRESSURE,
-                           IDC_VALUE_DEW_POINT,       IDC_VALUE_UV_INDEX,        IDC_VALUE_HEAT_INDEX};
-constexpr int VALUE_AREA_COUNT = sizeof VALUE_AREAS / sizeof VALUE_AREAS[0];
+// The order in which the areas are measured and invalidated.
+const int VALUE_AREAS[VALUE_AREA_COUNT] = {
+    IDC_VALUE_INDOOR_TEMP,     IDC_VALUE_INDOOR_HUMIDITY, IDC_VALUE_OUTDOOR_TEMP, IDC_VALUE_OUTDOOR_HUMIDITY,
+    IDC_VALUE_WIND_SPEED,      IDC_VALUE_WIND_GUST,       IDC_VALUE_WIND_DIRECTION, IDC_VALUE_CHANNEL_TEMP,
+    IDC_VALUE_CHANNEL_HUMIDITY, IDC_VALUE_DAILY_RAIN,     IDC_VALUE_RAIN_RATE,    IDC_VALUE_PRESSURE,
+    IDC_VALUE_DEW_POINT,       IDC_VALUE_UV_INDEX,        IDC_VALUE_HEAT_INDEX};
 
 struct Label {
     int control;
@@ -72,6 +86,12 @@ const Panel PANELS[] = {
 };
 
 RECT valueAreas[VALUE_AREA_COUNT];
+// Loaded once and kept for the life of the program: the page paints them
+// on every observation.
+HBITMAP compassImages[COMPASS_IMAGE_COUNT];
+HBITMAP refreshBitmap = nullptr;
+HBITMAP refreshPressedBitmap = nullptr;
+SIZE refreshSize{};
 
 template <std::size_t N>
 bool isOneOf(int id, const int (&ids)[N])
@@ -82,9 +102,69 @@ bool isOneOf(int id, const int (&ids)[N])
     return false;
 }
 
+const RECT& valueAreaOf(int control)
+{
+    for (int i = 0; i < VALUE_AREA_COUNT; ++i)
+        if (VALUE_AREAS[i] == control)
+            return valueAreas[i];
+    return valueAreas[0];
+}
+
+SIZE bitmapSize(HBITMAP bitmap)
+{
+    BITMAP info{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info))
+        return {};
+    return {info.bmWidth, info.bmHeight};
+}
+
 void setFont(HWND page, int id, HFONT font)
 {
     SendDlgItemMessageW(page, id, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void loadCompassImages()
+{
+    for (int i = 0; i < COMPASS_IMAGE_COUNT; ++i) {
+        if (!compassImages[i])
+            compassImages[i] = LoadBitmapW(appInstance, MAKEINTRESOURCEW(IDB_COMPASS_DIAL + i));
+        if (IDB_COMPASS_DIAL + i == IDB_COMPASS_FIRST_POINT)
+            compassSize = bitmapSize(compassImages[i]);
+    }
+}
+
+// The direction control's rectangle relative to the page's client area,
+// found from the window and client sizes (the border is taken as equal on
+// every side), and the compass centred on it.
+void placeCompass(HWND page)
+{
+    RECT control{};
+    RECT window{};
+    RECT client{};
+    GetWindowRect(GetDlgItem(page, IDC_VALUE_WIND_DIRECTION), &control);
+    GetWindowRect(page, &window);
+    GetClientRect(page, &client);
+    const int border = ((window.right - window.left) - (client.right - client.left)) / 2;
+    const int clientLeft = window.left + border;
+    const int clientTop = window.bottom - border - (client.bottom - client.top);
+    const int left = control.left - clientLeft;
+    const int right = control.right - clientLeft;
+    const int top = control.top - clientTop;
+    const int bottom = control.bottom - clientTop;
+    compassOrigin.x = left + (right - left) / 2 - compassSize.cx / 2 + 1;
+    compassOrigin.y = top + (bottom - top) / 2 - compassSize.cy / 2 - 2;
+}
+
+void loadButtonImages()
+{
+    if (!refreshBitmap)
+        refreshBitmap = LoadBitmapW(appInstance, MAKEINTRESOURCEW(IDB_REFRESH));
+    if (!refreshPressedBitmap)
+        refreshPressedBitmap = LoadBitmapW(appInstance, MAKEINTRESOURCEW(IDB_REFRESH_PRESSED));
+    refreshSize = bitmapSize(refreshBitmap);
+    // Shared icons: loaded from the resource section, never destroyed.
+    uploadFailedIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_UPLOAD_FAILED));
+    uploadDoneIcon = LoadIconW(appInstance, MAKEINTRESOURCEW(IDI_UPLOAD_DONE));
 }
 
 void showStoredLastRead(HWND page)
@@ -99,8 +179,12 @@ void showStoredLastRead(HWND page)
 BOOL onInitDialog(HWND page)
 {
     dashboardPage = page;
+    selectedChannel = FIRST_CHANNEL;
+    loadCompassImages();
+    placeCompass(page);
     for (int i = 0; i < VALUE_AREA_COUNT; ++i)
         valueAreas[i] = controlRectInParent(page, GetDlgItem(page, VALUE_AREAS[i]));
+    loadButtonImages();
     for (int id : TITLES)
         setFont(page, id, TitleFont);
     for (int id : CAPTIONS)
@@ -116,9 +200,62 @@ void onPaint(HWND page)
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(page, &paint);
-    for (const Panel& panel : PANELS)
-        drawPanelFrame(page, dc, panel.id, panel.colour);
+    paintDashboard(page, dc);
     EndPaint(page, &paint);
+}
+
+INT_PTR onDrawItem(const DRAWITEMSTRUCT* item)
+{
+    if (item->CtlID != IDC_REFRESH_BUTTON)
+        return FALSE;
+    HBITMAP bitmap = (item->itemState & ODS_SELECTED) ? refreshPressedBitmap : refreshBitmap;
+    HDC source = CreateCompatibleDC(item->hDC);
+    const HGDIOBJ previous = SelectObject(source, bitmap);
+    const RECT& r = item->rcItem;
+    StretchBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0, refreshSize.cx,
+               refreshSize.cy, SRCCOPY);
+    SelectObject(source, previous);
+    DeleteDC(source);
+    return TRUE;
+}
+
+void onRefresh(HWND page)
+{
+    if (deviceReady != 1) {
+        dashboardMessageBox(page, L"the Usb Device is not ready!", L"Error", MB_OK);
+        return;
+    }
+    if (!sendCommand(CMD_READ_CURRENT))
+        dashboardMessageBox(page, L" Send command Failed! ", L"Error", MB_OK);
+}
+
+// Every notification of an arrow counts, a double click too; at the ends
+// nothing changes and nothing is repainted.
+void onChannelArrow(HWND page, int control)
+{
+    const int channel =
+        control == IDC_CHANNEL_NEXT ? nextChannel(selectedChannel) : previousChannel(selectedChannel);
+    if (channel == selectedChannel)
+        return;
+    selectedChannel = channel;
+    wchar_t title[CHANNEL_TITLE_SIZE];
+    formatChannelTitle(selectedChannel, title, CHANNEL_TITLE_SIZE);
+    SetDlgItemTextW(page, IDC_TITLE_CHANNEL, title);
+    InvalidateRect(page, &valueAreaOf(IDC_VALUE_CHANNEL_TEMP), FALSE);
+    InvalidateRect(page, &valueAreaOf(IDC_VALUE_CHANNEL_HUMIDITY), FALSE);
+}
+
+void onCommand(HWND page, int control)
+{
+    switch (control) {
+    case IDC_REFRESH_BUTTON:
+        onRefresh(page);
+        break;
+    case IDC_CHANNEL_PREVIOUS:
+    case IDC_CHANNEL_NEXT:
+        onChannelArrow(page, control);
+        break;
+    }
 }
 
 INT_PTR onCtlColorStatic(HDC dc, HWND control)
@@ -157,6 +294,23 @@ void onStationGone(HWND page)
                  reinterpret_cast<LPARAM>(dashboardFields.text[StationFields::loggerPercent]));
     historyActive = 0;
     invalidateValueAreas(page);
+}
+
+void onNoHistory()
+{
+    dashboardMessageBox(mainWindow, L"Not history data NOW!", L"Note", MB_OK);
+}
+
+void onDestroy(HWND page)
+{
+    if (refreshBitmap)
+        DeleteObject(refreshBitmap);
+    if (refreshPressedBitmap)
+        DeleteObject(refreshPressedBitmap);
+    refreshBitmap = nullptr;
+    refreshPressedBitmap = nullptr;
+    if (dashboardPage == page)
+        dashboardPage = nullptr;
 }
 
 void setField(int field, const wchar_t* text)
@@ -206,6 +360,29 @@ void invalidateValueAreas(HWND page)
 {
     for (const RECT& area : valueAreas)
         InvalidateRect(page, &area, FALSE);
+    const RECT compass = {compassOrigin.x, compassOrigin.y, compassOrigin.x + compassSize.cx,
+                          compassOrigin.y + compassSize.cy};
+    InvalidateRect(page, &compass, FALSE);
+}
+
+void paintDashboard(HWND page, HDC dc)
+{
+    for (const Panel& panel : PANELS)
+        drawPanelFrame(page, dc, panel.id, panel.colour);
+    // One copy of the choices for the whole paint, so every value of it uses
+    // the same units.
+    const UnitSettings units = currentUnitSettings();
+    for (const ValueArea& area : VALUE_PAINT_ORDER) {
+        ValueDisplay display;
+        prepareValueDisplay(area, dashboardFields, units, selectedChannel, display);
+        const RECT& rect = valueAreaOf(area.control);
+        if (area.painter == ValuePainter::direction)
+            drawDirectionValue(dc, rect, display, compassImages[display.compassImage], compassOrigin);
+        else if (area.painter == ValuePainter::centred)
+            drawCentredValue(dc, rect, display);
+        else
+            drawValueWithUnit(dc, rect, display);
+    }
 }
 
 INT_PTR CALLBACK dashboardPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
@@ -215,27 +392,37 @@ INT_PTR CALLBACK dashboardPageProc(HWND page, UINT message, WPARAM wParam, LPARA
         return onInitDialog(page);
     case WM_PAINT:
         onPaint(page);
-        return TRUE;
+        return 0;
+    case WM_DRAWITEM:
+        return onDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_COMMAND:
+        onCommand(page, LOWORD(wParam));
+        return 0;
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case WM_CTLCOLORDLG:
         return pageBackground(reinterpret_cast<HDC>(wParam));
+    case WM_DESTROY:
+        onDestroy(page);
+        return 0;
     case WM_LIVE_RECORD:
         onLiveRecord(page, lParam);
-        return TRUE;
+        return 0;
     case WM_STATION_GONE:
         onStationGone(page);
-        return TRUE;
+        return 0;
     case WM_STAMP_LAST_READ:
         stampLastRead(page);
-        return TRUE;
+        return 0;
+    case WM_NO_HISTORY:
+        onNoHistory();
+        return 0;
+    case WM_CLOCK_REQUEST:
+        sendClock();
+        return 0;
     case WM_RELABEL_DASHBOARD:
         applyDashboardLabels(page);
-        return TRUE;
-    case WM_DESTROY:
-        if (dashboardPage == page)
-            dashboardPage = nullptr;
-        return TRUE;
+        return 0;
     }
     return FALSE;
 }
