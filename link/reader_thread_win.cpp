@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "export/export_job.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
@@ -20,7 +21,8 @@ constexpr DWORD CLOCK_COMMAND_GAP_MS = 100;
 
 StationRecord* historySlots = historyStoreSlots();
 std::size_t historySlotCount = historyStoreCount();
-const wchar_t* exportPath = nullptr;
+// The export job's file name: history frames are taken only once one is chosen.
+const wchar_t* readerExportPath = exportPath;
 
 // Kept open (not closed at once) so that shutdown can wait for the thread.
 HANDLE readerHandle = nullptr;
@@ -131,7 +133,7 @@ DWORD WINAPI readerThread(void* targetWindow)
         return 1;
     }
     initReportReader(reader->reader, ReaderOutput{&writeCommand, &deliver, reader}, historySlots,
-                     historySlotCount, exportPath);
+                     historySlotCount, readerExportPath);
     for (;;) {
         if (!readPass(*reader))
             return 0; // deliberately leaked: the system may still write into it
@@ -171,7 +173,7 @@ void setReaderHistory(StationRecord* slots, std::size_t slotCount, const wchar_t
 {
     historySlots = slots;
     historySlotCount = slots ? slotCount : 0;
-    exportPath = path;
+    readerExportPath = path;
 }
 
 int startReader(HWND target)

@@ -21,9 +21,9 @@ constexpr DWORD READER_IDLE_MS = 100;
 // Shutdown waits this long for the reader before the device is released.
 constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;
 
-// Where history records go (the program's history store until set) and the
-// export file name that lets them in: while the name is empty (or null, as
-// it is until set) history frames are ignored. A reader takes the slots when
+// Where history records go and the export file name that lets them in (the
+// program's history store and the export job's exportPath until set): while
+// the name is empty or null history frames are ignored. A reader takes the slots when
 // it starts; it reads the name at every history packet.
 void setReaderHistory(StationRecord* slots, std::size_t slotCount, const wchar_t* exportPath);
 

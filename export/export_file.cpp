@@ -1,0 +1,345 @@
+#include "export/export_file.h"
+
+#include <cstdint>
+
+#include "readings/compass.h"
+#include "readings/station_fields.h"
+
+namespace {
+
+std::size_t writeToStream(const void* data, std::size_t size, std::FILE* file)
+{
+    return std::fwrite(data, 1, size, file);
+}
+
+// Rows are written through a large stream buffer: about 30 MB for a full
+// store, which the default few kilobytes would split into thousands of
+// system writes.
+constexpr std::size_t STREAM_BUFFER_SIZE = 1 << 16;
+
+enum class UnitCell { date, time, pressure, temperature, percent, wind, direction, rainRate, rain,
+                      dailyRain, index };
+
+// Which data set check box a column follows; ALWAYS for the columns
+// written in every file.
+enum DataSet : int {
+    ALWAYS = -1,
+    PRESSURE_SET,
+    OUTDOOR_SET,
+    INDOOR_SET,
+    DEW_POINT_SET,
+    WIND_SET,
+    HEAT_INDEX_SET,
+    RAIN_SET,
+    UV_SET,
+    CHANNEL_1_SET,
+};
+
+// Columns whose field depends on a unit setting.
+constexpr int PRESSURE_COLUMN_FIELD = -1;  // relPressure or absPressure
+constexpr int DIRECTION_COLUMN_FIELD = -2; // windDirDegrees or windDirPoint
+
+struct Column {
+    const wchar_t* title; // a CR LF in it makes it a quoted two-line title
+    UnitCell unit;
+    int field;
+    int dataSet;
+};
+
+using F = StationFields;
+
+const Column COLUMNS[EXPORT_COLUMN_COUNT] = {
+    {L"Date", UnitCell::date, F::recordDate, ALWAYS},
+    {L"Time", UnitCell::time, F::recordTime, ALWAYS},
+    {L"Barometric\r\npressure", UnitCell::pressure, PRESSURE_COLUMN_FIELD, PRESSURE_SET},
+    {L"Indoor\r\ntemperature", UnitCell::temperature, F::indoorTemp, INDOOR_SET},
+    {L"Indoor\r\nhumidity", UnitCell::percent, F::indoorHumidity, INDOOR_SET},
+    {L"Outdoor\r\ntemperature", UnitCell::temperature, F::outdoorTemp, OUTDOOR_SET},
+    {L"Outdoor\r\nhumidity", UnitCell::percent, F::outdoorHumidity, OUTDOOR_SET},
+    {L"Dew-point", UnitCell::temperature, F::dewPoint, DEW_POINT_SET},
+    {L"Heat\r\nindex", UnitCell::temperature, F::heatIndex, HEAT_INDEX_SET},
+    {L"Wind\r\nspeed", UnitCell::wind, F::windSpeed, WIND_SET},
+    {L"Wind\r\ngust", UnitCell::wind, F::windGust, WIND_SET},
+    {L"Wind\r\nchill", UnitCell::temperature, F::windChill, ALWAYS},
+    {L"Wind\r\ndirection", UnitCell::direction, DIRECTION_COLUMN_FIELD, WIND_SET},
+    {L"Rain rate", UnitCell::rainRate, F::rainRate, RAIN_SET},
+    {L"Hourly\r\nrainfall", UnitCell::rain, F::hourlyRain, ALWAYS},
+    {L"Daily\r\nrainfall", UnitCell::dailyRain, F::dailyRain, RAIN_SET},
+    {L"Weekly\r\nrainfall", UnitCell::rain, F::weeklyRain, ALWAYS},
+    {L"Monthly\r\nrainfall", UnitCell::rain, F::monthlyRain, ALWAYS},
+    {L"UV\r\nindex", UnitCell::index, F::uvIndex, UV_SET},
+    {L"CH1\r\ntemperature", UnitCell::temperature, F::ch1Temp, CHANNEL_1_SET},
+    {L"CH1\r\nhumidity", UnitCell::percent, F::ch1Humidity, CHANNEL_1_SET},
+    {L"CH2\r\ntemperature", UnitCell::temperature, F::ch2Temp, CHANNEL_1_SET + 1},
+    {L"CH2\r\nhumidity", UnitCell::percent, F::ch2Humidity, CHANNEL_1_SET + 1},
+    {L"CH3\r\ntemperature", UnitCell::temperature, F::ch3Temp, CHANNEL_1_SET + 2},
+    {L"CH3\r\nhumidity", UnitCell::percent, F::ch3Humidity, CHANNEL_1_SET + 2},
+    {L"CH4\r\ntemperature", UnitCell::temperature, F::ch4Temp, CHANNEL_1_SET + 3},
+    {L"CH4\r\nhumidity", UnitCell::percent, F::ch4Humidity, CHANNEL_1_SET + 3},
+    {L"CH5\r\ntemperature", UnitCell::temperature, F::ch5Temp, CHANNEL_1_SET + 4},
+    {L"CH5\r\nhumidity", UnitCell::percent, F::ch5Humidity, CHANNEL_1_SET + 4},
+    {L"CH6\r\ntemperature", UnitCell::temperature, F::ch6Temp, CHANNEL_1_SET + 5},
+    {L"CH6\r\nhumidity", UnitCell::percent, F::ch6Humidity, CHANNEL_1_SET + 5},
+    {L"CH7\r\ntemperature", UnitCell::temperature, F::ch7Temp, CHANNEL_1_SET + 6},
+    {L"CH7\r\nhumidity", UnitCell::percent, F::ch7Humidity, CHANNEL_1_SET + 6},
+};
+
+// A converted cell holds at most VALUE_TEXT_SIZE - 1 characters, so a row
+// of 33 padded cells, their TABs and the LF always fits, even with every
+// character taking a surrogate pair.
+constexpr std::size_t ROW_UNITS = 2 * (EXPORT_COLUMN_COUNT * (VALUE_TEXT_SIZE + 2) + 1);
+constexpr std::size_t HEADER_UNITS = 2048;
+
+// UTF-16LE bytes built explicitly: wchar_t is 2 bytes on Windows and 4 on
+// Linux, and the file must not depend on it.
+template <std::size_t Units>
+struct Utf16Line {
+    unsigned char bytes[2 * Units];
+    std::size_t used;
+};
+
+template <std::size_t Units>
+void putUnit(Utf16Line<Units>& line, std::uint32_t unit)
+{
+    if (line.used + 2 > sizeof line.bytes)
+        return; // cannot happen for the sizes above; never write past the end
+    line.bytes[line.used] = static_cast<unsigned char>(unit & 0xFF);
+    line.bytes[line.used + 1] = static_cast<unsigned char>(unit >> 8);
+    line.used += 2;
+}
+
+template <std::size_t Units>
+void put(Utf16Line<Units>& line, wchar_t c)
+{
+    const std::uint32_t code = static_cast<std::uint32_t>(c);
+    if (code > 0xFFFF) {
+        putUnit(line, 0xD800 + ((code - 0x10000) >> 10));
+        putUnit(line, 0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+        putUnit(line, code);
+    }
+}
+
+template <std::size_t Units>
+void put(Utf16Line<Units>& line, const wchar_t* text)
+{
+    for (; *text != L'\0'; ++text)
+        put(line, *text);
+}
+
+template <std::size_t Units>
+int writeLine(std::FILE* file, const Utf16Line<Units>& line)
+{
+    return exportWrite(line.bytes, line.used, file) == line.used ? 1 : 0;
+}
+
+bool isTwoLines(const wchar_t* title)
+{
+    for (; *title != L'\0'; ++title)
+        if (*title == L'\r')
+            return true;
+    return false;
+}
+
+// The unit texts the readings give for codes in range; other codes, which
+// only an altered stored setting brings, name no unit.
+bool codeInRange(Quantity quantity, std::uint8_t code)
+{
+    switch (quantity) {
+    case Quantity::temperature:
+    case Quantity::rain:
+    case Quantity::rainRate:
+        return code <= 1;
+    case Quantity::pressure:
+        return code <= PRESSURE_INHG;
+    case Quantity::wind:
+        return code <= WIND_KNOTS;
+    default:
+        return true;
+    }
+}
+
+const wchar_t* quantityUnit(Quantity quantity, const UnitSettings& units)
+{
+    const std::uint8_t code = unitCodeFor(quantity, units);
+    return codeInRange(quantity, code) ? unitText(quantity, code) : L"";
+}
+
+template <std::size_t Units>
+void putUnitCell(Utf16Line<Units>& line, UnitCell cell, const UnitSettings& units)
+{
+    switch (cell) {
+    case UnitCell::date:
+        put(line, L"yy-mm-dd");
+        break;
+    case UnitCell::time:
+        put(line, L"hh:mm");
+        break;
+    case UnitCell::percent:
+        put(line, L"%");
+        break;
+    case UnitCell::index:
+        put(line, L"index");
+        break;
+    case UnitCell::temperature:
+        put(line, quantityUnit(Quantity::temperature, units));
+        break;
+    case UnitCell::wind:
+        put(line, quantityUnit(Quantity::wind, units));
+        break;
+    case UnitCell::rainRate:
+        put(line, quantityUnit(Quantity::rainRate, units));
+        break;
+    case UnitCell::rain:
+        put(line, quantityUnit(Quantity::rain, units));
+        break;
+    case UnitCell::dailyRain:
+        // The extra space has always stood there; files read by column
+        // position may count on it.
+        put(line, L' ');
+        put(line, quantityUnit(Quantity::rain, units));
+        break;
+    case UnitCell::pressure:
+        if (codeInRange(Quantity::pressure, units.pressureUnit) && units.pressureType <= PRESSURE_RELATIVE) {
+            put(line, unitText(Quantity::pressure, units.pressureUnit));
+            put(line, units.pressureType == PRESSURE_RELATIVE ? L"(Rel)" : L"(Abs)");
+        }
+        break;
+    case UnitCell::direction:
+        if (units.directionUnit == DIRECTION_POINTS)
+            put(line, L"16(direction)");
+        else if (units.directionUnit == DIRECTION_DEGREES)
+            put(line, L"360\u00B0(Degree)");
+        break;
+    }
+}
+
+bool dataSetChosen(const DataSetSelection& sets, int dataSet)
+{
+    switch (dataSet) {
+    case ALWAYS:
+        return true;
+    case PRESSURE_SET:
+        return sets.pressureSet != 0;
+    case OUTDOOR_SET:
+        return sets.outdoorSet != 0;
+    case INDOOR_SET:
+        return sets.indoorSet != 0;
+    case DEW_POINT_SET:
+        return sets.dewPointSet != 0;
+    case WIND_SET:
+        return sets.windSet != 0;
+    case HEAT_INDEX_SET:
+        return sets.heatIndexSet != 0;
+    case RAIN_SET:
+        return sets.rainSet != 0;
+    case UV_SET:
+        return sets.uvSet != 0;
+    default:
+        return sets.channelSet[dataSet - CHANNEL_1_SET] != 0;
+    }
+}
+
+const wchar_t* columnText(const Column& column, const StationFields& fields, const UnitSettings& units)
+{
+    if (column.field == PRESSURE_COLUMN_FIELD)
+        return fields.text[pressureField(units.pressureType)];
+    if (column.field == DIRECTION_COLUMN_FIELD)
+        return directionFieldText(fields, units.directionUnit);
+    return fields.text[column.field];
+}
+
+Quantity columnQuantity(const Column& column)
+{
+    if (column.field == PRESSURE_COLUMN_FIELD)
+        return Quantity::pressure;
+    if (column.field == DIRECTION_COLUMN_FIELD)
+        return Quantity::text;
+    return fieldQuantity(column.field);
+}
+
+} // namespace
+
+ExportWrite exportWrite = writeToStream;
+
+int writeExportHeader(std::FILE* file, const UnitSettings& units)
+{
+    static const unsigned char BYTE_ORDER_MARK[2] = {0xFF, 0xFE};
+    if (exportWrite(BYTE_ORDER_MARK, sizeof BYTE_ORDER_MARK, file) != sizeof BYTE_ORDER_MARK)
+        return 0;
+
+    Utf16Line<HEADER_UNITS> line;
+    line.used = 0;
+    for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
+        if (i > 0)
+            put(line, L'\t');
+        const bool quoted = isTwoLines(COLUMNS[i].title);
+        if (quoted)
+            put(line, L'"');
+        put(line, COLUMNS[i].title);
+        if (quoted)
+            put(line, L'"');
+    }
+    put(line, L'\n');
+    for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
+        put(line, i > 0 ? L"\t " : L" ");
+        putUnitCell(line, COLUMNS[i].unit, units);
+        put(line, L' ');
+    }
+    put(line, L'\n');
+    return writeLine(file, line);
+}
+
+int writeExportRow(const StationRecord& slot, std::FILE* file, const ExportRequest& request,
+                   const UnitSettings& units)
+{
+    if (slot.text[0] == '\0')
+        return 1;
+    StationFields fields;
+    parseStationRecord(&slot, fields);
+    if (!recordInPeriod(fields.text[StationFields::recordDate], request))
+        return 1;
+
+    Utf16Line<ROW_UNITS> line;
+    line.used = 0;
+    wchar_t value[VALUE_TEXT_SIZE];
+    for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
+        const Column& column = COLUMNS[i];
+        put(line, i > 0 ? L"\t " : L" ");
+        if (dataSetChosen(request.dataSets, column.dataSet)) {
+            const Quantity quantity = columnQuantity(column);
+            convertFieldText(quantity, unitCodeFor(quantity, units), columnText(column, fields, units),
+                             value, VALUE_TEXT_SIZE);
+            put(line, value);
+        }
+        put(line, L' ');
+    }
+    put(line, L'\n');
+    return writeLine(file, line);
+}
+
+ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::size_t count,
+                              const ExportRequest& request, const LinkFlag& cancel)
+{
+    // A stream that keeps its small default buffer is slower, not wrong.
+    std::setvbuf(file, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+    ExportOutcome outcome = ExportOutcome::written;
+    if (writeExportHeader(file, currentUnitSettings()) == 0) {
+        outcome = ExportOutcome::failed;
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (writeExportRow(slots[i], file, request, currentUnitSettings()) == 0) {
+                outcome = ExportOutcome::failed;
+                break;
+            }
+            if (cancel != 0) {
+                outcome = ExportOutcome::cancelled;
+                break;
+            }
+        }
+    }
+    // The close writes what is still buffered; a failure there loses rows.
+    if (std::fclose(file) != 0 && outcome == ExportOutcome::written)
+        outcome = ExportOutcome::failed;
+    return outcome;
+}

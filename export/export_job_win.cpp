@@ -1,0 +1,190 @@
+#include "export/export_job_win.h"
+
+#include <cderr.h>
+
+#include <cstdio>
+#include <cwchar>
+
+#include "export/export_file.h"
+#include "export/export_job.h"
+#include "link/link_flags.h"
+#include "link/messages.h"
+#include "link/reader_thread_win.h"
+#include "link/station_device_win.h"
+#include "readings/history_store.h"
+#include "resources/resource_ids.h"
+
+int(WINAPI* exportMessageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
+BOOL(WINAPI* exportSaveDialog)(LPOPENFILENAMEW) = GetSaveFileNameW;
+
+namespace {
+
+// Larger than exportPath, so a name too long for it comes back whole and
+// can be refused rather than failing inside the dialog.
+constexpr DWORD DIALOG_NAME_SIZE = 4096;
+
+const int DATE_EDITS[6] = {IDC_START_YEAR, IDC_START_MONTH, IDC_START_DAY,
+                           IDC_END_YEAR,   IDC_END_MONTH,   IDC_END_DAY};
+
+// Receives the running export's result.
+HWND exportResultTarget = nullptr;
+
+HWND mainWindowOf(HWND window)
+{
+    const HWND root = GetAncestor(window, GA_ROOT);
+    return root ? root : window;
+}
+
+void fileNameError(HWND owner)
+{
+    exportMessageBox(owner, L"File name error!", L"ERROR", MB_OK);
+}
+
+// Writes the file and says how it went. The store, the request and the
+// name are not changed while this runs: exportRunning refuses every new
+// request until the thread is done.
+LPARAM writeExport(const wchar_t* path)
+{
+    if (historyComplete != 1 || path == nullptr || path[0] == L'\0')
+        return EXPORT_WRITE_FAILED;
+    std::FILE* file = _wfopen(path, L"wb");
+    if (!file)
+        return EXPORT_WRITE_FAILED;
+    std::size_t count = historyTotal;
+    if (count > historyStoreCount())
+        count = historyStoreCount();
+    const ExportOutcome outcome =
+        writeExportFile(file, historyStoreSlots(), count, exportRequest, transferCancelled);
+    if (outcome == ExportOutcome::written)
+        return EXPORT_FINISHED;
+    DeleteFileW(path);
+    if (outcome == ExportOutcome::cancelled) {
+        historyComplete = 0;
+        return EXPORT_FINISHED;
+    }
+    return EXPORT_WRITE_FAILED;
+}
+
+} // namespace
+
+int validateExportRequest(HWND page)
+{
+    wchar_t dates[6][EXPORT_DATE_SIZE] = {};
+    ExportForm form{};
+    form.wholePeriod = IsDlgButtonChecked(page, IDC_WHOLE_PERIOD) == BST_CHECKED;
+    if (!form.wholePeriod)
+        for (int i = 0; i < 6; ++i)
+            GetDlgItemTextW(page, DATE_EDITS[i], dates[i], EXPORT_DATE_SIZE);
+    form.startYear = dates[0];
+    form.startMonth = dates[1];
+    form.startDay = dates[2];
+    form.endYear = dates[3];
+    form.endMonth = dates[4];
+    form.endDay = dates[5];
+    for (int i = 0; i < DATA_SET_COUNT; ++i)
+        form.dataSets[i] = IsDlgButtonChecked(page, IDC_DATA_SET_PRESSURE + i) == BST_CHECKED;
+
+    const ExportCheck check = checkExportRequest(form, exportRequest);
+    if (check == ExportCheck::accepted)
+        return 1;
+    exportMessageBox(page, exportCheckMessage(check), L"Error", MB_OK | MB_ICONERROR);
+    return 0;
+}
+
+int chooseExportFile(HWND owner)
+{
+    static wchar_t name[DIALOG_NAME_SIZE];
+    name[0] = L'\0';
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = L"(*.csv)\0*.csv\0(*.xls)\0*.xls\0";
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = name;
+    dialog.nMaxFile = DIALOG_NAME_SIZE;
+    dialog.lpstrDefExt = L"csv";
+    dialog.Flags = OFN_HIDEREADONLY | OFN_NONETWORKBUTTON | OFN_LONGNAMES;
+    if (!exportSaveDialog(&dialog)) {
+        // Even our large buffer was too small: certainly too long a name.
+        if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL)
+            fileNameError(owner);
+        return 0;
+    }
+    name[DIALOG_NAME_SIZE - 1] = L'\0';
+    if (name[0] == L'\0')
+        return 0;
+    if (std::wcslen(name) >= EXPORT_PATH_SIZE || !hasExportExtension(name)) {
+        fileNameError(owner);
+        return 0;
+    }
+    std::wmemset(exportPath, L'\0', EXPORT_PATH_SIZE);
+    std::wcscpy(exportPath, name);
+    return 1;
+}
+
+int startHistoryDownload(HWND owner)
+{
+    transferCancelled = 0;
+    // Left at 1 by the last finished export; the next export thread must
+    // see only this download's completion.
+    historyComplete = 0;
+    clearHistoryStore();
+    if (sendCommand(CMD_READ_HISTORY) == 1)
+        return 1;
+    exportMessageBox(owner, L"Command send failed !", L"Error", MB_OK);
+    return 0;
+}
+
+int startExport(HWND page)
+{
+    if (historyActive != 0 || deviceReady != 1 || exportRunning != 0)
+        return 0;
+    if (validateExportRequest(page) != 1)
+        return 0;
+    if (chooseExportFile(page) != 1)
+        return 0;
+    return startHistoryDownload(mainWindowOf(page));
+}
+
+DWORD WINAPI ExportThread(void* path)
+{
+    const LPARAM result = writeExport(static_cast<const wchar_t*>(path));
+    SendMessageW(exportResultTarget, WM_EXPORT_RESULT, 0, result);
+    historyActive = 0;
+    exportRunning = 0;
+    return 1;
+}
+
+void onHistoryDone(HWND page)
+{
+    // A cancel (or the console's removal) that came while the last record
+    // was being handled: the user asked for no file. Clearing the flag in
+    // the thread instead, as might seem natural, could undo a cancel made
+    // before the thread first ran.
+    if (transferCancelled != 0 || exportRunning != 0)
+        return;
+    exportResultTarget = page;
+    exportRunning = 1;
+    const HANDLE thread = CreateThread(nullptr, 0, ExportThread, exportPath, 0, nullptr);
+    if (thread) {
+        CloseHandle(thread);
+        return;
+    }
+    exportRunning = 0;
+    onExportResult(page, EXPORT_WRITE_FAILED);
+    historyActive = 0;
+}
+
+void onExportResult(HWND page, LPARAM result)
+{
+    if (result == EXPORT_WRITE_FAILED) {
+        transferCancelled = 1;
+        if (statusBar)
+            SendMessageW(statusBar, WM_PROGRESS_CLEAR, 0, 0);
+        exportMessageBox(mainWindowOf(page), L"write file failed !", L"Error", MB_OK);
+        return;
+    }
+    SendMessageW(page, WM_STAMP_LAST_READ, 0, 0);
+    if (statusBar)
+        SendMessageW(statusBar, WM_PROGRESS_CLEAR, 0, 0);
+}

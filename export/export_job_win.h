@@ -1,0 +1,60 @@
+// The export job on Windows: the Export button's checks and save dialog,
+// the start of the history download, the export thread and the dashboard's
+// handling of its two messages (WM_HISTORY_DONE, WM_EXPORT_RESULT).
+#pragma once
+
+#include <windows.h>
+
+#include <commdlg.h>
+
+// WM_EXPORT_RESULT's lParam.
+constexpr LPARAM EXPORT_FINISHED = 12;     // written, or cancelled and deleted
+constexpr LPARAM EXPORT_WRITE_FAILED = 13; // no file: not created, a write or the close failed
+
+// The job's message boxes and its save dialog go through these, so a test
+// can answer them instead of hanging on a modal window. MessageBoxW and
+// GetSaveFileNameW unless replaced.
+extern int(WINAPI* exportMessageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
+extern BOOL(WINAPI* exportSaveDialog)(LPOPENFILENAMEW dialog);
+
+// Reads the period and data set controls of the export & setup page (dialog
+// 131) into exportRequest. 1 when accepted; 0 after "Year input error !",
+// "Month input error !" or "Day input error !" (caption "Error", owned by
+// the page). With "Whole period" checked the date edits are not read.
+int validateExportRequest(HWND page);
+
+// The save dialog: filters "(*.csv)" and "(*.xls)", default extension
+// "csv". 1 when a name ending in ".csv" or ".xls" (any case) of at most 255
+// characters was chosen and stored in exportPath; 0 when the dialog was
+// cancelled (nothing shown) or after "File name error!" (caption "ERROR").
+int chooseExportFile(HWND owner);
+
+// Clears transferCancelled and historyComplete, zeroes the history store
+// and sends CMD_READ_HISTORY. 1 when sent; 0 after "Command send failed !"
+// (caption "Error", owned by `owner`).
+int startHistoryDownload(HWND owner);
+
+// The Export button of `page`. Ignored (0) while a download runs
+// (historyActive), while the console is absent (deviceReady) and while an
+// export is still being written (exportRunning); otherwise the request
+// check, the save dialog and the start of the download. 1 when the history
+// request went out.
+int startExport(HWND page);
+
+// The export thread's body: writes the file `path` (exportPath) from the
+// history store, then sends WM_EXPORT_RESULT to the page that started it and
+// waits for it to be handled; then clears historyActive and exportRunning.
+// A cancel (transferCancelled) or a failed write deletes the partial file.
+// Returns 1.
+DWORD WINAPI ExportThread(void* path);
+
+// The dashboard's WM_HISTORY_DONE: starts ExportThread for exportPath,
+// unless the transfer was cancelled while its last record was handled or
+// an export is still running.
+void onHistoryDone(HWND page);
+
+// The dashboard's WM_EXPORT_RESULT. 13: sets transferCancelled, clears the
+// status bar's progress and shows "write file failed !" (caption "Error",
+// owned by the main window). Any other value: stamps the last read time on
+// the page and clears the progress.
+void onExportResult(HWND page, LPARAM result);
