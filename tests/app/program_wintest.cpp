@@ -217,9 +217,11 @@ TEST_F(ProgramTest, ConnectedToTheSimulatorItShowsUsbConnectedAndStampsTheLastRe
     Child simulator;
     ASSERT_TRUE(simulator.start(L"aerovane-sim.exe",
                                 L"--pipe=" + pipe + L" --once --live-interval=500 --upload-interval=0"));
-    // The simulator needs a moment to open its pipe.
+    // The program looks for its console once at start: the pipe must exist.
+    const ULONGLONG listening = GetTickCount64() + WAIT_MS;
+    while (!WaitNamedPipeW(pipe.c_str(), 100) && GetTickCount64() < listening)
+        Sleep(50);
     Child program;
-    Sleep(500);
     ASSERT_TRUE(program.start(L"aerovane.exe", L"--console=" + pipe));
     const HWND window = mainWindowOf(program, WAIT_MS);
     ASSERT_NE(window, nullptr);
