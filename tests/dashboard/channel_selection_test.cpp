@@ -36,14 +36,4 @@ TEST(ChannelSelection, FieldsOfEachChannelAndOfOutOfRangeValues)
     EXPECT_EQ(previousChannel(12), 6);
 }
 
-TEST(ChannelSelection, TitleNamesTheChannel)
-{
-    wchar_t title[16];
-    EXPECT_EQ(formatChannelTitle(3, title, 16), 4u);
-    EXPECT_STREQ(title, L"CH 3");
-    wchar_t tiny[4];
-    EXPECT_EQ(formatChannelTitle(3, tiny, 4), 0u);
-    EXPECT_STREQ(tiny, L"");
-}
-
 } // namespace

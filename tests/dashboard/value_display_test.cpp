@@ -42,14 +42,6 @@ protected:
     }
 };
 
-TEST_F(ValueDisplayTest, PaintsTheFifteenAreasInPanelOrder)
-{
-    const int expected[VALUE_AREA_COUNT] = {1062, 1169, 1186, 1189, 1096, 1102, 1093, 1177,
-                                            1180, 1194, 1197, 1073, 1172, 1183, 1100};
-    for (int i = 0; i < VALUE_AREA_COUNT; ++i)
-        EXPECT_EQ(VALUE_PAINT_ORDER[i].control, expected[i]) << i;
-}
-
 TEST_F(ValueDisplayTest, EmptyFieldsOfTheObservationGetTheirPlaceholderWrittenIn)
 {
     // All fields empty, as after a record with too few values.
@@ -151,19 +143,6 @@ TEST_F(ValueDisplayTest, ValuesAreConvertedIntoTheChosenUnitsAndDashesPassUnchan
     EXPECT_EQ(field(StationFields::relPressure), L"1013.2");
 }
 
-TEST_F(ValueDisplayTest, NativeUnitsShowTheTextAsSent)
-{
-    set(StationFields::relPressure, L"1013.2");
-    set(StationFields::absPressure, L"1001.0");
-    set(StationFields::windSpeed, L"12");
-    EXPECT_EQ(show(IDC_VALUE_PRESSURE).text(), L"1013.2");
-    EXPECT_EQ(show(IDC_VALUE_PRESSURE).unit(), L"hPa");
-    EXPECT_EQ(show(IDC_VALUE_WIND_SPEED).text(), L"12");
-    EXPECT_EQ(show(IDC_VALUE_WIND_SPEED).unit(), L"km/h");
-    units.pressureType = PRESSURE_ABSOLUTE;
-    EXPECT_EQ(show(IDC_VALUE_PRESSURE).text(), L"1001.0");
-}
-
 TEST_F(ValueDisplayTest, UvIndexIsCentredWithoutUnit)
 {
     set(StationFields::uvIndex, L"7");
@@ -173,16 +152,6 @@ TEST_F(ValueDisplayTest, UvIndexIsCentredWithoutUnit)
     EXPECT_EQ(shown.text(), L"7");
     EXPECT_EQ(shown.unit(), L"");
     EXPECT_EQ(shown.display.blankCount, 13);
-}
-
-TEST_F(ValueDisplayTest, BlankRunsAreWideEnoughForEachArea)
-{
-    EXPECT_EQ(show(IDC_VALUE_RAIN_RATE).display.blankCount, 32);
-    EXPECT_EQ(show(IDC_VALUE_CHANNEL_HUMIDITY).display.blankCount, 33);
-    EXPECT_EQ(show(IDC_VALUE_WIND_DIRECTION).display.blankCount, 49);
-    for (int control : {IDC_VALUE_INDOOR_TEMP, IDC_VALUE_CHANNEL_TEMP, IDC_VALUE_PRESSURE, IDC_VALUE_WIND_GUST,
-                        IDC_VALUE_DAILY_RAIN, IDC_VALUE_OUTDOOR_HUMIDITY})
-        EXPECT_EQ(show(control).display.blankCount, 29) << control;
 }
 
 TEST_F(ValueDisplayTest, LongTextsAreCutToThirtyOneCharacters)
