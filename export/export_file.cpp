@@ -1,6 +1,8 @@
 #include "export/export_file.h"
 
 #include <cstdint>
+#include <cstring>
+#include <new>
 
 #include "readings/compass.h"
 #include "readings/station_fields.h"
@@ -12,7 +14,7 @@ std::size_t writeToStream(const void* data, std::size_t size, std::FILE* file)
     return std::fwrite(data, 1, size, file);
 }
 
-// Rows are written through a large stream buffer: about 30 MB for a full
+// Rows are written through a large stream buffer: about 26 MB for a full
 // store, which the default few kilobytes would split into thousands of
 // system writes.
 constexpr std::size_t STREAM_BUFFER_SIZE = 1 << 16;
@@ -86,49 +88,51 @@ const Column COLUMNS[EXPORT_COLUMN_COUNT] = {
 
 // A converted cell holds at most VALUE_TEXT_SIZE - 1 characters, so a row
 // of 33 padded cells, their TABs and the LF always fits, even with every
-// character taking a surrogate pair.
-constexpr std::size_t ROW_UNITS = 2 * (EXPORT_COLUMN_COUNT * (VALUE_TEXT_SIZE + 2) + 1);
-constexpr std::size_t HEADER_UNITS = 2048;
+// character taking a surrogate pair; so does the header.
+constexpr std::size_t LINE_UNITS = 2 * (EXPORT_COLUMN_COUNT * (VALUE_TEXT_SIZE + 2) + 1);
 
 // UTF-16LE bytes built explicitly: wchar_t is 2 bytes on Windows and 4 on
 // Linux, and the file must not depend on it.
-template <std::size_t Units>
 struct Utf16Line {
-    unsigned char bytes[2 * Units];
+    unsigned char bytes[2 * LINE_UNITS];
     std::size_t used;
 };
 
-template <std::size_t Units>
-void putUnit(Utf16Line<Units>& line, std::uint32_t unit)
+// Characters beyond 16 bits (only possible where wchar_t is 32 bits) and
+// the end of the room, which the sizes above never reach.
+void putRare(Utf16Line& line, std::uint32_t code)
 {
-    if (line.used + 2 > sizeof line.bytes)
-        return; // cannot happen for the sizes above; never write past the end
-    line.bytes[line.used] = static_cast<unsigned char>(unit & 0xFF);
-    line.bytes[line.used + 1] = static_cast<unsigned char>(unit >> 8);
-    line.used += 2;
-}
-
-template <std::size_t Units>
-void put(Utf16Line<Units>& line, wchar_t c)
-{
-    const std::uint32_t code = static_cast<std::uint32_t>(c);
-    if (code > 0xFFFF) {
-        putUnit(line, 0xD800 + ((code - 0x10000) >> 10));
-        putUnit(line, 0xDC00 + ((code - 0x10000) & 0x3FF));
-    } else {
-        putUnit(line, code);
+    const std::uint32_t units[2] = {0xD800 + ((code - 0x10000) >> 10), 0xDC00 + ((code - 0x10000) & 0x3FF)};
+    const std::size_t count = code > 0xFFFF ? 2 : 1;
+    if (count == 1)
+        return; // no room: never write past the end
+    if (line.used + 4 > sizeof line.bytes)
+        return;
+    for (std::uint32_t unit : units) {
+        line.bytes[line.used++] = static_cast<unsigned char>(unit & 0xFF);
+        line.bytes[line.used++] = static_cast<unsigned char>(unit >> 8);
     }
 }
 
-template <std::size_t Units>
-void put(Utf16Line<Units>& line, const wchar_t* text)
+inline void put(Utf16Line& line, wchar_t c)
+{
+    const std::uint32_t code = static_cast<std::uint32_t>(c);
+    if (code > 0xFFFF || line.used + 2 > sizeof line.bytes) {
+        putRare(line, code);
+        return;
+    }
+    line.bytes[line.used] = static_cast<unsigned char>(code & 0xFF);
+    line.bytes[line.used + 1] = static_cast<unsigned char>(code >> 8);
+    line.used += 2;
+}
+
+void put(Utf16Line& line, const wchar_t* text)
 {
     for (; *text != L'\0'; ++text)
         put(line, *text);
 }
 
-template <std::size_t Units>
-int writeLine(std::FILE* file, const Utf16Line<Units>& line)
+int writeLine(std::FILE* file, const Utf16Line& line)
 {
     return exportWrite(line.bytes, line.used, file) == line.used ? 1 : 0;
 }
@@ -165,8 +169,7 @@ const wchar_t* quantityUnit(Quantity quantity, const UnitSettings& units)
     return codeInRange(quantity, code) ? unitText(quantity, code) : L"";
 }
 
-template <std::size_t Units>
-void putUnitCell(Utf16Line<Units>& line, UnitCell cell, const UnitSettings& units)
+void putUnitCell(Utf16Line& line, UnitCell cell, const UnitSettings& units)
 {
     switch (cell) {
     case UnitCell::date:
@@ -258,6 +261,94 @@ Quantity columnQuantity(const Column& column)
     return fieldQuantity(column.field);
 }
 
+// Conversions repeat: a console's history holds a few hundred distinct
+// temperature, rain, pressure and wind texts, and converting one costs far
+// more than writing it. The export remembers recent results of
+// convertFieldText, keyed by the exact text, quantity and unit code; the
+// conversion itself stays the readings' one. Short texts only (nearly all
+// of them): a key or a result is up to seven bytes packed in a word.
+constexpr std::size_t MEMO_TEXT_MAX = 7;
+constexpr int MEMO_BITS = 12;
+
+struct ConversionMemo {
+    // key: the text's bytes, then quantity and code in the top byte; a
+    // text never holds a zero byte, so zero marks an empty entry.
+    std::uint64_t keys[std::size_t{1} << MEMO_BITS];
+    // value: the result's bytes, its length in the top byte.
+    std::uint64_t values[std::size_t{1} << MEMO_BITS];
+};
+
+// Packs a text of 1..7 characters of one byte each; 0 when it does not fit.
+std::uint64_t packText(const wchar_t* text, std::size_t& length)
+{
+    std::uint64_t packed = 0;
+    for (length = 0; text[length] != L'\0'; ++length) {
+        const std::uint32_t c = static_cast<std::uint32_t>(text[length]);
+        if (length == MEMO_TEXT_MAX || c > 0xFF)
+            return 0;
+        packed |= static_cast<std::uint64_t>(c) << (8 * length);
+    }
+    return packed;
+}
+
+// Puts the cell text of `text` converted for `quantity` in `code`, as
+// convertFieldText gives it. Without a memo, or for a text the memo cannot
+// hold, it is simply converted.
+void putCell(Utf16Line& line, ConversionMemo* memo, Quantity quantity, std::uint8_t code,
+             const wchar_t* text)
+{
+    wchar_t value[VALUE_TEXT_SIZE];
+    std::size_t length = 0;
+    const std::uint64_t packed = memo != nullptr && code < 16 ? packText(text, length) : 0;
+    if (packed == 0) {
+        convertFieldText(quantity, code, text, value, VALUE_TEXT_SIZE);
+        put(line, value);
+        return;
+    }
+    const std::uint64_t key = packed | static_cast<std::uint64_t>(static_cast<int>(quantity) << 4 | code) << 56;
+    const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - MEMO_BITS));
+    if (memo->keys[slot] == key) {
+        const std::uint64_t found = memo->values[slot];
+        const std::size_t valueLength = static_cast<std::size_t>(found >> 56);
+        for (std::size_t i = 0; i < valueLength; ++i)
+            put(line, static_cast<wchar_t>((found >> (8 * i)) & 0xFF));
+        return;
+    }
+    const std::size_t valueLength = convertFieldText(quantity, code, text, value, VALUE_TEXT_SIZE);
+    put(line, value);
+    std::size_t packedLength = 0;
+    const std::uint64_t result = packText(value, packedLength);
+    if (result == 0 && valueLength != 0)
+        return;
+    memo->keys[slot] = key;
+    memo->values[slot] = result | static_cast<std::uint64_t>(valueLength) << 56;
+}
+
+int writeRow(const StationRecord& slot, std::FILE* file, const ExportRequest& request,
+             const UnitSettings& units, ConversionMemo* memo)
+{
+    if (slot.text[0] == '\0')
+        return 1;
+    StationFields fields;
+    parseStationRecord(&slot, fields);
+    if (!recordInPeriod(fields.text[StationFields::recordDate], request))
+        return 1;
+
+    Utf16Line line;
+    line.used = 0;
+    for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
+        const Column& column = COLUMNS[i];
+        put(line, i > 0 ? L"\t " : L" ");
+        if (dataSetChosen(request.dataSets, column.dataSet)) {
+            const Quantity quantity = columnQuantity(column);
+            putCell(line, memo, quantity, unitCodeFor(quantity, units), columnText(column, fields, units));
+        }
+        put(line, L' ');
+    }
+    put(line, L'\n');
+    return writeLine(file, line);
+}
+
 } // namespace
 
 ExportWrite exportWrite = writeToStream;
@@ -268,7 +359,7 @@ int writeExportHeader(std::FILE* file, const UnitSettings& units)
     if (exportWrite(BYTE_ORDER_MARK, sizeof BYTE_ORDER_MARK, file) != sizeof BYTE_ORDER_MARK)
         return 0;
 
-    Utf16Line<HEADER_UNITS> line;
+    Utf16Line line;
     line.used = 0;
     for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
         if (i > 0)
@@ -293,29 +384,7 @@ int writeExportHeader(std::FILE* file, const UnitSettings& units)
 int writeExportRow(const StationRecord& slot, std::FILE* file, const ExportRequest& request,
                    const UnitSettings& units)
 {
-    if (slot.text[0] == '\0')
-        return 1;
-    StationFields fields;
-    parseStationRecord(&slot, fields);
-    if (!recordInPeriod(fields.text[StationFields::recordDate], request))
-        return 1;
-
-    Utf16Line<ROW_UNITS> line;
-    line.used = 0;
-    wchar_t value[VALUE_TEXT_SIZE];
-    for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
-        const Column& column = COLUMNS[i];
-        put(line, i > 0 ? L"\t " : L" ");
-        if (dataSetChosen(request.dataSets, column.dataSet)) {
-            const Quantity quantity = columnQuantity(column);
-            convertFieldText(quantity, unitCodeFor(quantity, units), columnText(column, fields, units),
-                             value, VALUE_TEXT_SIZE);
-            put(line, value);
-        }
-        put(line, L' ');
-    }
-    put(line, L'\n');
-    return writeLine(file, line);
+    return writeRow(slot, file, request, units, nullptr);
 }
 
 ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::size_t count,
@@ -323,12 +392,14 @@ ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::
 {
     // A stream that keeps its small default buffer is slower, not wrong.
     std::setvbuf(file, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
+    // Without room for the memo every value is simply converted.
+    ConversionMemo* memo = new (std::nothrow) ConversionMemo{};
     ExportOutcome outcome = ExportOutcome::written;
     if (writeExportHeader(file, currentUnitSettings()) == 0) {
         outcome = ExportOutcome::failed;
     } else {
         for (std::size_t i = 0; i < count; ++i) {
-            if (writeExportRow(slots[i], file, request, currentUnitSettings()) == 0) {
+            if (writeRow(slots[i], file, request, currentUnitSettings(), memo) == 0) {
                 outcome = ExportOutcome::failed;
                 break;
             }
@@ -338,6 +409,7 @@ ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::
             }
         }
     }
+    delete memo;
     // The close writes what is still buffered; a failure there loses rows.
     if (std::fclose(file) != 0 && outcome == ExportOutcome::written)
         outcome = ExportOutcome::failed;

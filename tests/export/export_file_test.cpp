@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/station_model.h"
+
 namespace {
 
 // ---- Records ---------------------------------------------------------------
@@ -38,7 +40,7 @@ StationRecord slot(const char* text)
     StationRecord record;
     std::memset(&record, 0, sizeof record);
     if (text)
-        std::strncpy(record.text, text, STATION_RECORD_SIZE - 1);
+        std::memcpy(record.text, text, std::min(std::strlen(text), STATION_RECORD_SIZE - 1));
     return record;
 }
 
@@ -509,6 +511,50 @@ TEST_F(ExportFile, CancelIsTestedAfterEachSlot)
               writeExportFile(file, slots.data(), slots.size(), wholePeriodAllSets(), cancelled));
     // The caller deletes the file; what reached it is the first slot only.
     EXPECT_EQ(fileOf(HEADER_ROW + DEFAULT_UNIT_ROW + DEFAULT_R1_ROW), readAll(path));
+}
+
+// ---- Repeated values ---------------------------------------------------------------------
+
+// The whole-file writer remembers conversions it has made; the row writer
+// alone converts every value afresh. Both must give the same bytes, for
+// thousands of repeating and colliding values, dash texts, long texts, and
+// every unit code in and out of range.
+TEST_F(ExportFile, RememberedConversionsMatchFreshOnes)
+{
+    StationModel model;
+    initStationModel(model, 11, 200, 45);
+    model.channelMask = (1u << SIM_CHANNEL_COUNT) - 1;
+    std::vector<StationRecord> slots;
+    const std::int64_t start = minutesFromCivil({2019, 6, 1, 0, 0});
+    for (int i = 0; i < 6000; ++i) {
+        Observation observation;
+        observeStation(model, start + i * 30, observation);
+        char line[STATION_RECORD_SIZE];
+        formatObservationLine(observation, line, sizeof line);
+        slots.push_back(slot(line));
+    }
+    std::string odd = R1;
+    odd.replace(odd.find("1013.2"), 6, "1013.2500");  // longer than the memo keeps
+    odd.replace(odd.find(" 36 "), 4, " 1e300 ");     // converts to nothing that fits
+    slots.push_back(slot(odd.c_str()));
+    slots.push_back(slot(R1));
+    slots.push_back(slot(odd.c_str()));
+
+    const UnitSettings settings[] = {IMPERIAL_DEGREES, MERCURY_ABSOLUTE, KNOTS_HPA_ABSOLUTE,
+                                     DEFAULT_UNIT_SETTINGS, {1, 1, 2, 1, 1, 0}, {7, 9, 200, 17, 3, 4}};
+    for (const UnitSettings& units : settings) {
+        const std::string remembered = exportBytes(slots, wholePeriodAllSets(), units);
+        FILE* file = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(nullptr, file);
+        ASSERT_EQ(1, writeExportHeader(file, units));
+        for (const StationRecord& record : slots)
+            ASSERT_EQ(1, writeExportRow(record, file, wholePeriodAllSets(), units));
+        ASSERT_EQ(0, std::fclose(file));
+        const std::string fresh = readAll(path);
+        EXPECT_GT(fresh.size(), 6000u * 200u);
+        EXPECT_TRUE(remembered == fresh) << "units " << int(units.temperatureUnit) << int(units.rainUnit)
+                                         << int(units.pressureUnit) << int(units.windUnit);
+    }
 }
 
 } // namespace
