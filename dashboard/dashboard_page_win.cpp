@@ -12,6 +12,7 @@
 #include "dashboard/panel_frame_win.h"
 #include "dashboard/value_display.h"
 #include "dashboard/value_painters_win.h"
+#include "export/export_job_win.h"
 #include "link/commands.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
@@ -416,6 +417,12 @@ INT_PTR CALLBACK dashboardPageProc(HWND page, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_NO_HISTORY:
         onNoHistory();
+        return 0;
+    case WM_HISTORY_DONE:
+        onHistoryDone(page);
+        return 0;
+    case WM_EXPORT_RESULT:
+        onExportResult(page, lParam);
         return 0;
     case WM_CLOCK_REQUEST:
         sendClock();

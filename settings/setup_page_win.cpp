@@ -7,6 +7,7 @@
 #include "app/language_tables.h"
 #include "app/shared_drawing_win.h"
 #include "dashboard/panel_frame_win.h"
+#include "export/export_job_win.h"
 #include "link/messages.h"
 #include "readings/units.h"
 #include "resources/resource_ids.h"
@@ -209,6 +210,8 @@ void onCommand(HWND page, WPARAM wParam)
         }
     if (id == IDC_SERVICE && HIWORD(wParam) == CBN_SELCHANGE)
         onServiceChosen(page);
+    if (id == IDC_EXPORT)
+        startExport(page);
 }
 
 INT_PTR onCtlColorStatic(HDC dc, HWND control)
