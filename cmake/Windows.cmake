@@ -10,6 +10,8 @@ set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run.sh)
 
 set(WIN32_LIBRARIES setupapi hid user32 gdi32 comctl32 comdlg32 shell32 advapi32 ws2_32)
 add_compile_definitions(UNICODE _UNICODE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0A00)
+# The upload transport is core code, and on Windows its sockets are Winsock.
+target_link_libraries(aerovane_core PUBLIC ws2_32)
 
 if(SHELL_SOURCES)
   add_library(aerovane_shell STATIC ${SHELL_SOURCES})

@@ -1,0 +1,222 @@
+// A scripted HTTP server on 127.0.0.1 for the upload tests: it takes one
+// connection after another, reads each request up to its empty line, and
+// answers as the script says. It binds to the loopback address only, on a
+// port the system picks, and stops when the test ends it (or after
+// SERVER_LIFETIME_MS at the latest), so a test never reaches further than
+// itself and never hangs on it.
+#pragma once
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
+namespace loopback {
+
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket NONE = INVALID_SOCKET;
+constexpr int NO_SIGNAL = 0;
+inline void closeIt(Socket s) { closesocket(s); }
+inline void startNet() { WSADATA data; WSAStartup(0x0202, &data); }
+inline void stopNet() { WSACleanup(); }
+#else
+using Socket = int;
+constexpr Socket NONE = -1;
+constexpr int NO_SIGNAL = MSG_NOSIGNAL;
+inline void closeIt(Socket s) { close(s); }
+inline void startNet() {}
+inline void stopNet() {}
+#endif
+
+constexpr int SERVER_LIFETIME_MS = 60000;
+constexpr int REQUEST_WAIT_MS = 5000;
+
+// What the server does on one connection, after the request arrived.
+struct Act {
+    enum Ending {
+        CLOSE,  // closes normally after the reply
+        RESET,  // waits a little (the reply is read), then resets the connection
+        SILENT, // sends the reply, then neither answers nor closes until the client goes
+    };
+    std::string reply;
+    Ending ending = CLOSE;
+};
+
+// Waits up to ms for s to be readable.
+inline bool readable(Socket s, int ms)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval wait{ms / 1000, (ms % 1000) * 1000};
+    return select(static_cast<int>(s + 1), &set, nullptr, nullptr, &wait) > 0;
+}
+
+inline Socket listenOnLoopback(int* port)
+{
+    Socket s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == NONE)
+        return NONE;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 4) != 0) {
+        closeIt(s);
+        return NONE;
+    }
+#ifdef _WIN32
+    int length = sizeof address;
+#else
+    socklen_t length = sizeof address;
+#endif
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+    *port = ntohs(address.sin_port);
+    return s;
+}
+
+class Server {
+public:
+    // Connection i is answered by acts[i], the last act by all after it.
+    explicit Server(std::vector<Act> script) : acts(std::move(script))
+    {
+        startNet();
+        listener = listenOnLoopback(&listeningPort);
+        if (listener != NONE)
+            worker = std::thread([this] { serve(); });
+    }
+
+    ~Server()
+    {
+        stopping = true;
+        if (worker.joinable())
+            worker.join();
+        if (listener != NONE)
+            closeIt(listener);
+        stopNet();
+    }
+
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    int port() const { return listeningPort; }
+    bool listening() const { return listener != NONE; }
+
+    // The requests in the order they came, one per connection.
+    std::vector<std::string> requests() const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        return received;
+    }
+
+    // Waits until `count` connections were served to their end.
+    bool waitForServed(int count, int timeoutMs) const
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (served < count) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return true;
+    }
+
+    int connections() const { return served; }
+
+private:
+    void serve()
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(SERVER_LIFETIME_MS);
+        while (!stopping && std::chrono::steady_clock::now() < end) {
+            if (!readable(listener, 50))
+                continue;
+            Socket client = accept(listener, nullptr, nullptr);
+            if (client == NONE)
+                continue;
+            const Act& act = acts.empty() ? Act{} : acts[std::min<std::size_t>(served, acts.size() - 1)];
+            answer(client, act);
+            ++served;
+        }
+    }
+
+    void answer(Socket client, const Act& act)
+    {
+        std::string request;
+        char chunk[4096];
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(REQUEST_WAIT_MS);
+        while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536 &&
+               std::chrono::steady_clock::now() < deadline && !stopping) {
+            if (!readable(client, 50))
+                continue;
+            const auto n = recv(client, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                break;
+            request.append(chunk, static_cast<std::size_t>(n));
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            received.push_back(request);
+        }
+        // A client that stops reading ends the send with an error.
+        for (std::size_t sent = 0; sent < act.reply.size() && !stopping;) {
+            const auto n = send(client, act.reply.data() + sent, static_cast<int>(act.reply.size() - sent), NO_SIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<std::size_t>(n);
+        }
+        if (act.ending == Act::RESET) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            linger hard{};
+            hard.l_onoff = 1;
+            hard.l_linger = 0;
+            setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof hard);
+        } else if (act.ending == Act::SILENT) {
+            // Until the client closes (read gives 0 or an error).
+            while (!stopping) {
+                if (!readable(client, 50))
+                    continue;
+                if (recv(client, chunk, sizeof chunk, 0) <= 0)
+                    break;
+            }
+        }
+        closeIt(client);
+    }
+
+    std::vector<Act> acts;
+    Socket listener = NONE;
+    int listeningPort = 0;
+    std::atomic<bool> stopping{false};
+    std::atomic<int> served{0};
+    mutable std::mutex mutex;
+    std::vector<std::string> received;
+    std::thread worker;
+};
+
+// A loopback port nobody listens on: bound, then let go.
+inline int refusingPort()
+{
+    startNet();
+    int port = 0;
+    Socket s = listenOnLoopback(&port);
+    if (s != NONE)
+        closeIt(s);
+    stopNet();
+    return port;
+}
+
+} // namespace loopback

@@ -1,0 +1,3 @@
+#include "upload/upload_state.h"
+
+UploadState uploadStates[UPLOAD_SERVICE_COUNT] = {};
