@@ -8,14 +8,6 @@
 
 namespace {
 
-// Report byte positions.
-constexpr std::size_t KIND_BYTE = 1;
-constexpr std::size_t SEQUENCE_BYTE = 6;
-constexpr std::size_t LENGTH_BYTE = 7;
-constexpr std::size_t PAYLOAD_START = 8;
-constexpr std::size_t CRC_HIGH_BYTE = 62;
-constexpr std::size_t CRC_LOW_BYTE = 63;
-
 // The tenth consecutive checksum failure is acknowledged and the packet given
 // up, so a console that keeps sending damage cannot stall the link.
 constexpr std::uint32_t MAX_FAILURES = 10;
@@ -234,7 +226,7 @@ void handleOtherKind(ReportReader& reader, const std::uint8_t* report, bool inta
     case KIND_STATUS:
         if (report[3] == 1)
             transferCancelled = 1;
-        if (report[2] == 3)
+        if (report[2] == STATUS_CLOCK_REQUEST)
             deliver(reader, WM_CLOCK_REQUEST);
         break;
     case KIND_UPLOAD_WU:

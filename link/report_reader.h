@@ -9,17 +9,10 @@
 #include <cstdint>
 
 #include "link/commands.h"
+#include "link/report_layout.h"
 #include "readings/station_record.h"
 
-constexpr std::size_t INPUT_REPORT_SIZE = 65;
-constexpr std::size_t MAX_PAYLOAD = 54;       // bytes 8..61
 constexpr std::size_t UPLOAD_TEXT_SIZE = 1024; // 0xFB / 0xF1 assembly buffers
-
-// Message kinds (byte 1 of an input report).
-constexpr std::uint8_t KIND_OBSERVATION = 0xFE;
-constexpr std::uint8_t KIND_STATUS = 0xFA;
-constexpr std::uint8_t KIND_UPLOAD_WU = 0xFB;
-constexpr std::uint8_t KIND_UPLOAD_WC = 0xF1;
 
 struct ReaderOutput {
     // Writes one command report to the console (sendCommand); its result is

@@ -5,14 +5,10 @@
 #include <cstring>
 
 #include "link/crc16.h"
+#include "link/report_layout.h"
 
 namespace {
 
-constexpr std::uint8_t KIND_OBSERVATION = 0xFE;
-constexpr std::uint8_t KIND_STATUS = 0xFA;
-constexpr std::uint8_t KIND_WU = 0xFB;
-constexpr std::uint8_t KIND_WC = 0xF1;
-constexpr std::uint8_t STATUS_CLOCK_REQUEST = 3;
 
 // A program that rejects a packet forever would keep us busy forever.
 constexpr std::uint32_t MAX_NAKS = 50;
@@ -59,7 +55,7 @@ const char* roleName(MessageRole role)
 
 bool expectsRecordAnswer(const OutgoingMessage& m)
 {
-    return m.encoded.reports[0][1] == KIND_OBSERVATION;
+    return m.encoded.reports[0][KIND_BYTE] == KIND_OBSERVATION;
 }
 
 bool isTarget(const ConsoleSession& s, const OutgoingMessage& m)
@@ -240,7 +236,7 @@ void beginUpload(ConsoleSession& s, MessageRole role, std::uint64_t now)
         formatWundergroundText(obs, text, sizeof text);
     else
         formatWeathercloudText(obs, text, sizeof text);
-    beginMessage(s, role, role == ROLE_WU ? KIND_WU : KIND_WC, ReportHeader{{0, 0, 0, 0}}, text, 0, now);
+    beginMessage(s, role, role == ROLE_WU ? KIND_UPLOAD_WU : KIND_UPLOAD_WC, ReportHeader{{0, 0, 0, 0}}, text, 0, now);
 }
 
 // Sends the next waiting message, if nothing is in flight.

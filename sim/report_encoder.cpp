@@ -3,16 +3,7 @@
 #include <cstring>
 
 #include "link/crc16.h"
-
-namespace {
-
-constexpr std::size_t SEQUENCE_BYTE = 6;
-constexpr std::size_t LENGTH_BYTE = 7;
-constexpr std::size_t PAYLOAD_START = 8;
-constexpr std::size_t CRC_HIGH_BYTE = 62;
-constexpr std::size_t CRC_LOW_BYTE = 63;
-
-} // namespace
+#include "link/report_layout.h"
 
 ReportHeader observationHeader(std::uint16_t announcedCount, std::uint16_t recordNumber)
 {
@@ -48,7 +39,7 @@ EncodedReport encodePacket(std::uint8_t kind, ReportHeader header, std::uint8_t 
                            const std::uint8_t* payload, std::size_t length)
 {
     EncodedReport report{};
-    report[1] = kind;
+    report[KIND_BYTE] = kind;
     std::memcpy(&report[2], header.bytes, sizeof header.bytes);
     report[SEQUENCE_BYTE] = sequence;
     report[LENGTH_BYTE] = static_cast<std::uint8_t>(length);
