@@ -4,6 +4,7 @@
 
 #include "app/main_window_win.h"
 #include "link/console_option.h"
+#include "upload/upload_worker_win.h"
 
 namespace {
 
@@ -42,9 +43,11 @@ int runApplication(HINSTANCE instance, int showCommand, const wchar_t* commandLi
         return 0;
     InitCommonControls();
     parseConsoleOption(commandLine);
+    parseUploadHostOptions(commandLine);
     if (!registerMainWindowClass(instance))
         return 0;
     if (!createMainWindow(instance, showCommand))
         return 0;
+    startUploadWorker();
     return runMessageLoop();
 }

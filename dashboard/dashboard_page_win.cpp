@@ -21,6 +21,7 @@
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store_win.h"
+#include "upload/upload_requests_win.h"
 
 StationFields dashboardFields{};
 int selectedChannel = FIRST_CHANNEL;
@@ -426,6 +427,12 @@ INT_PTR CALLBACK dashboardPageProc(HWND page, UINT message, WPARAM wParam, LPARA
         return 0;
     case WM_CLOCK_REQUEST:
         sendClock();
+        return 0;
+    case WM_FRAME_FB:
+        buildWeatherUndergroundRequest(reinterpret_cast<const std::uint8_t*>(lParam));
+        return 0;
+    case WM_FRAME_F1:
+        buildWeathercloudRequest(reinterpret_cast<const std::uint8_t*>(lParam));
         return 0;
     case WM_RELABEL_DASHBOARD:
         applyDashboardLabels(page);

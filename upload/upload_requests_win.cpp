@@ -5,6 +5,7 @@
 
 #include "app/app_state_win.h"
 #include "link/messages.h"
+#include "link/report_reader.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store_win.h"
 #include "upload/upload_hosts.h"
@@ -16,6 +17,9 @@ namespace {
 const char* const DEBUG_MARKERS[UPLOAD_SERVICE_COUNT] = {"------wu111---------", "------wc111---------"};
 const SettingValue STORED_IDS[UPLOAD_SERVICE_COUNT] = {SETTING_ID, SETTING_ID1};
 const SettingValue STORED_KEYS[UPLOAD_SERVICE_COUNT] = {SETTING_KEY, SETTING_KEY1};
+
+// The builders copy the console's whole assembly buffer.
+static_assert(UPLOAD_TEXT_SIZE == REQUEST_BUFFER_SIZE);
 
 int buildRequest(UploadService service, const std::uint8_t* consoleBuffer)
 {
