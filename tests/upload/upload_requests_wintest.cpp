@@ -85,18 +85,6 @@ protected:
 
 // --- Where the credentials come from ---------------------------------------------
 
-TEST_F(UploadRequestsTest, SelectedServiceTakesWhatIsTypedOnThePage)
-{
-    type(L"typed-id", L"typed-key");
-    storeTextSetting(SETTING_ID, L"stored-id");
-    storeTextSetting(SETTING_KEY, L"stored-key");
-    wchar_t id[CREDENTIAL_CHARS];
-    wchar_t key[CREDENTIAL_CHARS];
-    ASSERT_EQ(readUploadCredentials(SERVICE_WEATHER_UNDERGROUND, page.page, 0, id, key), 1);
-    EXPECT_STREQ(id, L"typed-id");
-    EXPECT_STREQ(key, L"typed-key");
-}
-
 TEST_F(UploadRequestsTest, OtherServiceTakesItsStoredValues)
 {
     type(L"typed-id", L"typed-key");
@@ -173,40 +161,6 @@ TEST(AnsiReencoding, AsciiStaysAndOverlongIsDropped)
 }
 
 // --- From console text to server ------------------------------------------------------------
-
-TEST_F(UploadRequestsTest, ConsoleTextReachesTheServerAsWeatherUndergroundRequest)
-{
-    Server server({WU_ACCEPTS});
-    ASSERT_TRUE(server.listening());
-    pointAt(server);
-    uploadStates[SERVICE_WEATHER_UNDERGROUND].enabled = 1;
-    type(L"K&1 ?/x", L"p w");
-    ASSERT_EQ(buildWeatherUndergroundRequest(consoleBuffer("dateutc=now&tempf=50.4")), 1);
-    ASSERT_TRUE(page.waitForResults(1));
-    EXPECT_EQ(page.results, std::vector<UINT>{WM_UPLOAD_SUCCESS});
-    EXPECT_EQ(server.requests(),
-              std::vector<std::string>{"GET /weatherstation/updateweatherstation.php?ID=K&1 ?/x&PASSWORD=p w&"
-                                       "dateutc=now&tempf=50.4&softwaretype=vws%20versionxx&action=updateraw"
-                                       "&realtime=1&rtfreq2.5 HTTP/1.0\r\nHost:  127.0.0.1\r\n\r\n"});
-}
-
-// Weathercloud not selected on the page: its stored credentials are used,
-// while the page shows the other service's.
-TEST_F(UploadRequestsTest, ConsoleTextReachesTheServerAsWeathercloudRequest)
-{
-    Server server({WC_ACCEPTS});
-    ASSERT_TRUE(server.listening());
-    pointAt(server);
-    uploadStates[SERVICE_WEATHERCLOUD].enabled = 1;
-    type(L"wu-id", L"wu-key");
-    storeTextSetting(SETTING_ID1, L"cloud-id");
-    storeTextSetting(SETTING_KEY1, L"cloud-key");
-    ASSERT_EQ(buildWeathercloudRequest(consoleBuffer("")), 1);
-    ASSERT_TRUE(page.waitForResults(1));
-    EXPECT_EQ(page.results, std::vector<UINT>{WM_UPLOAD_OK});
-    EXPECT_EQ(server.requests(), std::vector<std::string>{"GET /v01/set/wid/cloud-id/key/cloud-key HTTP/1.0\r\n"
-                                                          "Host:  127.0.0.1\r\n\r\n"});
-}
 
 TEST_F(UploadRequestsTest, NonAsciiIdIsSentReencoded)
 {

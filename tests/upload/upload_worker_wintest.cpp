@@ -73,17 +73,6 @@ TEST_F(UploadWorkerTest, WeatherUndergroundRequestArrivesExactlyAndReportsSucces
     EXPECT_EQ(server.requests(), std::vector<std::string>{WU_REQUEST});
 }
 
-TEST_F(UploadWorkerTest, WeathercloudRequestReportsOk)
-{
-    Server server({WC_ACCEPTS});
-    ASSERT_TRUE(server.listening());
-    pointAt(server);
-    ASSERT_EQ(postUploadRequest(SERVICE_WEATHERCLOUD, WC_REQUEST), 1);
-    ASSERT_TRUE(page.waitForResults(1));
-    EXPECT_EQ(page.results, std::vector<UINT>{WM_UPLOAD_OK});
-    EXPECT_EQ(server.requests(), std::vector<std::string>{WC_REQUEST});
-}
-
 // Posted back to back, the two are delivered one after the other in that
 // order, and each reply counts for its own service.
 TEST_F(UploadWorkerTest, BothServicesInPostingOrder)
@@ -98,24 +87,6 @@ TEST_F(UploadWorkerTest, BothServicesInPostingOrder)
     ASSERT_TRUE(page.waitForResults(4));
     EXPECT_EQ(page.results, (std::vector<UINT>{WM_UPLOAD_SUCCESS, WM_UPLOAD_OK, WM_UPLOAD_SUCCESS, WM_UPLOAD_OK}));
     EXPECT_EQ(server.requests(), (std::vector<std::string>{WU_REQUEST, WC_REQUEST, WU_REQUEST, WC_REQUEST}));
-}
-
-// Each service's request goes to that service's host.
-TEST_F(UploadWorkerTest, EachServiceUsesItsOwnHost)
-{
-    Server wu({WU_ACCEPTS});
-    Server wc({WC_ACCEPTS});
-    ASSERT_TRUE(wu.listening() && wc.listening());
-    std::strcpy(uploadHosts[SERVICE_WEATHER_UNDERGROUND].name, "127.0.0.1");
-    uploadHosts[SERVICE_WEATHER_UNDERGROUND].port = wu.port();
-    std::strcpy(uploadHosts[SERVICE_WEATHERCLOUD].name, "localhost");
-    uploadHosts[SERVICE_WEATHERCLOUD].port = wc.port();
-    ASSERT_EQ(postUploadRequest(SERVICE_WEATHERCLOUD, WC_REQUEST), 1);
-    ASSERT_EQ(postUploadRequest(SERVICE_WEATHER_UNDERGROUND, WU_REQUEST), 1);
-    ASSERT_TRUE(page.waitForResults(2));
-    EXPECT_EQ(page.results, (std::vector<UINT>{WM_UPLOAD_OK, WM_UPLOAD_SUCCESS}));
-    EXPECT_EQ(wu.requests(), std::vector<std::string>{WU_REQUEST});
-    EXPECT_EQ(wc.requests(), std::vector<std::string>{WC_REQUEST});
 }
 
 // The worker has no stop request: WM_QUIT and strangers change nothing.
