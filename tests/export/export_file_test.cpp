@@ -287,19 +287,6 @@ TEST_F(ExportFile, MmHgMetresPerSecondAbsoluteIsByteExact)
     EXPECT_EQ(fileOf(HEADER_ROW + unitRow + r1), exportBytes({slot(R1)}, wholePeriodAllSets(), MERCURY_ABSOLUTE));
 }
 
-TEST_F(ExportFile, KnotsWithAbsoluteHpaIsByteExact)
-{
-    const std::u16string unitRow = row(withChannels(
-        {u"yy-mm-dd", u"hh:mm", u"hPa(Abs)", u"\u00B0C", u"%", u"\u00B0C", u"%", u"\u00B0C", u"\u00B0C",
-         u"knots", u"knots", u"\u00B0C", u"16(direction)", u"mm/h", u"mm", u" mm", u"mm", u"mm", u"index"},
-        u"\u00B0C", u"%"));
-    std::u16string r1 = DEFAULT_R1_ROW;
-    r1.replace(r1.find(u" 1013.2 "), 8, u" 1009.8 ");
-    r1.replace(r1.find(u" 36 \t 52 "), 9, u" 19.4 \t 28.1 ");
-    EXPECT_EQ(fileOf(HEADER_ROW + unitRow + r1),
-              exportBytes({slot(R1)}, wholePeriodAllSets(), KNOTS_HPA_ABSOLUTE));
-}
-
 // ---- Columns, data sets and unit cells -----------------------------------------------
 
 TEST_F(ExportFile, EveryDataSetClearedKeepsDateTimeChillAndThreeRainfalls)
@@ -354,9 +341,14 @@ TEST_F(ExportFile, AbsolutePressureTypeTakesAbsPressureInEveryUnit)
         UnitSettings units = DEFAULT_UNIT_SETTINGS;
         units.pressureUnit = unit;
         units.pressureType = PRESSURE_ABSOLUTE;
+        units.windUnit = WIND_KNOTS;
         const std::string bytes = exportBytes({slot(R1)}, wholePeriodAllSets(), units);
         EXPECT_NE(std::string::npos, bytes.find(littleEndian(u"\t " + expectedUnits[unit] + u" \t")));
-        EXPECT_EQ(expectedValues[unit], exportedRows({slot(R1)}, wholePeriodAllSets(), units)[0][2]);
+        EXPECT_NE(std::string::npos, bytes.find(littleEndian(u"\t knots \t knots \t")));
+        const auto rows = exportedRows({slot(R1)}, wholePeriodAllSets(), units);
+        EXPECT_EQ(expectedValues[unit], rows[0][2]);
+        EXPECT_EQ(u"19.4", rows[0][9]);
+        EXPECT_EQ(u"28.1", rows[0][10]);
     }
 }
 
@@ -409,7 +401,7 @@ TEST_F(ExportFile, UnitChangesDuringTheExportApplyToLaterRows)
 
 // ---- The period ----------------------------------------------------------------------
 
-TEST_F(ExportFile, PeriodIncludesBothEndsAndComparesNumerically)
+TEST_F(ExportFile, PeriodFilterIncludesBothEndsAndComparesNumerically)
 {
     auto datesOf = [&](const ExportRequest& request) {
         std::vector<std::u16string> dates;
@@ -426,19 +418,15 @@ TEST_F(ExportFile, PeriodIncludesBothEndsAndComparesNumerically)
     ExportRequest whole = period(L"", L"x");
     whole.dataSets.wholePeriod = 1;
     EXPECT_EQ(3u, datesOf(whole).size());
-}
 
-TEST_F(ExportFile, StartAfterEndWritesHeaderAndUnitRowsOnly)
-{
+    // A start after the end: the header and unit rows alone.
     EXPECT_EQ(fileOf(HEADER_ROW + DEFAULT_UNIT_ROW), exportBytes(SMALL_HISTORY, period(L"2018-3-2", L"2018-2-1")));
-}
 
-TEST_F(ExportFile, DamagedRecordDateIsOutsideAnyPeriod)
-{
-    std::string text = R1;
-    text.replace(text.find("2018-2-28"), 9, "2018/2/28");
-    EXPECT_TRUE(exportedRows({slot(text.c_str())}, period(L"2000-1-1", L"2099-1-1")).empty());
-    EXPECT_EQ(1u, exportedRows({slot(text.c_str())}, wholePeriodAllSets()).size());
+    // A damaged record date lies in no period, but in the whole one.
+    std::string damaged = R1;
+    damaged.replace(damaged.find("2018-2-28"), 9, "2018/2/28");
+    EXPECT_TRUE(exportedRows({slot(damaged.c_str())}, period(L"2000-1-1", L"2099-1-1")).empty());
+    EXPECT_EQ(1u, exportedRows({slot(damaged.c_str())}, whole).size());
 }
 
 // ---- Failures and cancelling -------------------------------------------------------------
