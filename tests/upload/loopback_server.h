@@ -15,6 +15,8 @@
 #include <thread>
 #include <vector>
 
+#include "upload/upload_hosts.h"
+
 #ifdef _WIN32
 #include <winsock2.h>
 #else
@@ -217,6 +219,17 @@ inline int refusingPort()
         closeIt(s);
     stopNet();
     return port;
+}
+
+// Points both services at a loopback port nobody listens on: a request a
+// test leaves behind fails at once and never goes to a real service.
+inline void pointHostsAtNothing()
+{
+    const int port = refusingPort();
+    for (UploadHost& host : uploadHosts) {
+        std::strcpy(host.name, "127.0.0.1");
+        host.port = port;
+    }
 }
 
 } // namespace loopback

@@ -36,6 +36,7 @@ protected:
                                   nullptr),
                   ERROR_SUCCESS);
         ASSERT_EQ(RegOverridePredefKey(HKEY_CURRENT_USER, redirect), ERROR_SUCCESS);
+        loopback::pointHostsAtNothing();
         ASSERT_EQ(startUploadWorker(), 1);
         ASSERT_TRUE(page.create());
         uploadStates[0] = uploadStates[1] = UploadState{};
@@ -47,8 +48,7 @@ protected:
         page.destroy();
         uploadStates[0] = uploadStates[1] = UploadState{};
         selectedService = 0;
-        uploadHosts[0] = DEFAULT_UPLOAD_HOSTS[0];
-        uploadHosts[1] = DEFAULT_UPLOAD_HOSTS[1];
+        loopback::pointHostsAtNothing();
         RegOverridePredefKey(HKEY_CURRENT_USER, nullptr);
         if (redirect)
             RegCloseKey(redirect);

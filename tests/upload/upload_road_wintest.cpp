@@ -36,6 +36,7 @@ protected:
     void SetUp() override
     {
         AppTest::SetUp();
+        loopback::pointHostsAtNothing();
         ASSERT_EQ(startUploadWorker(), 1);
         uploadStates[0] = uploadStates[1] = UploadState{};
     }
@@ -43,8 +44,7 @@ protected:
     void TearDown() override
     {
         uploadStates[0] = uploadStates[1] = UploadState{};
-        uploadHosts[0] = DEFAULT_UPLOAD_HOSTS[0];
-        uploadHosts[1] = DEFAULT_UPLOAD_HOSTS[1];
+        loopback::pointHostsAtNothing();
         AppTest::TearDown();
     }
 

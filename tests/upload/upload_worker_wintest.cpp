@@ -30,6 +30,7 @@ class UploadWorkerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        loopback::pointHostsAtNothing();
         ASSERT_EQ(startUploadWorker(), 1);
         ASSERT_NE(uploadWorkerThreadId, 0u);
         ASSERT_TRUE(page.create());
@@ -38,8 +39,7 @@ protected:
     void TearDown() override
     {
         page.destroy();
-        uploadHosts[0] = DEFAULT_UPLOAD_HOSTS[0];
-        uploadHosts[1] = DEFAULT_UPLOAD_HOSTS[1];
+        loopback::pointHostsAtNothing();
     }
 
     static void pointAt(const Server& server)
@@ -142,8 +142,7 @@ TEST(UploadHostCommandLine, OptionsSetTheHostsAndMalformedOnesAreIgnored)
     EXPECT_STREQ(uploadHosts[SERVICE_WEATHERCLOUD].name, "localhost");
     EXPECT_EQ(uploadHosts[SERVICE_WEATHERCLOUD].port, 8082);
     EXPECT_EQ(parseUploadHostOptions(L"aerovane.exe"), 0);
-    uploadHosts[0] = DEFAULT_UPLOAD_HOSTS[0];
-    uploadHosts[1] = DEFAULT_UPLOAD_HOSTS[1];
+    loopback::pointHostsAtNothing();
 }
 
 } // namespace
