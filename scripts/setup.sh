@@ -4,7 +4,10 @@
 set -e
 packages="cmake ninja-build g++ make googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine64 xvfb xauth imagemagick python3"
+  wine64 xvfb xauth imagemagick python3 clang libclang-rt-14-dev"
+# The help document (groff -ms, Ghostscript's ps2pdf, netpbm for its
+# screenshots, poppler's pdftotext to check it) and the release zip.
+packages="$packages groff ghostscript netpbm poppler-utils zip"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
