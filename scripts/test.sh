@@ -1,7 +1,7 @@
 #!/bin/sh
 # Builds both trees and runs every test: the core natively (with sanitizers),
-# then the core again and the Win32 tests under Wine. Exits non-zero when
-# anything fails.
+# then the core again and the Win32 tests under Wine, then each fuzz target
+# for 30 s. Exits non-zero when anything fails or a fuzz target finds a fault.
 cd "$(dirname "$0")/.." || exit 1
 scripts/setup.sh || exit 1
 scripts/build.sh || exit 1
@@ -21,8 +21,14 @@ fi
 win=$?
 cat build/win-ctest.log | tail -n 60
 
+echo "== fuzz targets, 30 s each =="
+scripts/fuzz.sh 30 > build/fuzz-run.log 2>&1
+fuzz=$?
+cat build/fuzz-run.log
+
 echo
 echo "== summary =="
+grep -E '^fuzz' build/fuzz-run.log
 printf 'native: '; grep -E 'tests passed|tests failed' build/native-ctest.log | tail -n 1
 printf 'Windows (Wine): '; grep -E 'tests passed|tests failed' build/win-ctest.log | tail -n 1
-[ $native -eq 0 ] && [ $win -eq 0 ]
+[ $native -eq 0 ] && [ $win -eq 0 ] && [ $fuzz -eq 0 ]
