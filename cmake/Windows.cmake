@@ -67,6 +67,17 @@ foreach(source IN LISTS WIN_TEST_SOURCES)
   set_tests_properties(wine.${name} PROPERTIES TIMEOUT 300)
 endforeach()
 
+# Start-up time and memory of the program, measured from outside it with the
+# console simulator (scripts/bench.sh runs it; not a test).
+add_executable(startup_bench ${CMAKE_SOURCE_DIR}/bench/startup_bench_win.cpp)
+target_link_options(startup_bench PRIVATE -municode)
+target_link_libraries(startup_bench PRIVATE aerovane_core psapi advapi32)
+aerovane_warnings(startup_bench)
+list(APPEND WINDOWS_EXES startup_bench)
+
+# The help document beside the program and the release zip.
+include(cmake/Release.cmake)
+
 # Every exe must run on a bare Windows: no MinGW runtime DLL among its imports.
 foreach(exe IN LISTS WINDOWS_EXES)
   add_test(NAME win.static_imports.${exe}
