@@ -6,12 +6,16 @@
 #include "app/app_state_win.h"
 #include "app/language_tables.h"
 #include "app/shared_drawing_win.h"
+#include "dashboard/dashboard_page_win.h"
 #include "dashboard/panel_frame_win.h"
 #include "export/export_job_win.h"
+#include "link/link_flags.h"
 #include "link/messages.h"
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store_win.h"
+#include "settings/upload_result.h"
+#include "upload/upload_state.h"
 
 namespace {
 
@@ -29,6 +33,7 @@ struct UnitCombo {
 
 wchar_t celsiusItem[4];
 wchar_t fahrenheitItem[4];
+wchar_t sixteenItem[4];
 wchar_t degreesItem[8];
 
 // Item index = the code stored in "unit".
@@ -38,7 +43,7 @@ const UnitCombo UNIT_COMBOS[] = {
     {IDC_PRESSURE_UNIT, &UnitSettings::pressureUnit, {L"hPa", L"mmHg", L"inHg"}},
     {IDC_WIND_UNIT, &UnitSettings::windUnit, {L"mph", L"m/s", L"km/h", L"knots"}},
     {IDC_PRESSURE_TYPE, &UnitSettings::pressureType, {L"Abs", L"Rel"}},
-    {IDC_DIRECTION_UNIT, &UnitSettings::directionUnit, {L"16", degreesItem}},
+    {IDC_DIRECTION_UNIT, &UnitSettings::directionUnit, {sixteenItem, degreesItem}},
 };
 
 const wchar_t* const SERVICE_NAMES[] = {L"Weather Underground", L"Weathercloud"};
@@ -62,6 +67,33 @@ const Label LABELS[] = {
 // second l31/l32.
 const int ID_LABEL_KEYS[] = {29, 31};
 const int KEY_LABEL_KEYS[] = {30, 32};
+
+// The three bitmap buttons and their bitmaps: [language][button][pressed].
+constexpr int BITMAP_BUTTON_COUNT = 3;
+const int BITMAP_BUTTONS[BITMAP_BUTTON_COUNT] = {IDC_SELECT_ALL, IDC_CLEAR_ALL, IDC_EXPORT};
+const int BUTTON_BITMAP_IDS[LANGUAGE_COUNT][BITMAP_BUTTON_COUNT][2] = {
+    {{IDB_SELECT_ALL_ENGLISH, IDB_SELECT_ALL_ENGLISH_PRESSED},
+     {IDB_CLEAR_ALL_ENGLISH, IDB_CLEAR_ALL_ENGLISH_PRESSED},
+     {IDB_EXPORT_ENGLISH, IDB_EXPORT_ENGLISH_PRESSED}},
+    {{IDB_SELECT_ALL_GERMAN, IDB_SELECT_ALL_GERMAN_PRESSED},
+     {IDB_CLEAR_ALL_GERMAN, IDB_CLEAR_ALL_GERMAN_PRESSED},
+     {IDB_EXPORT_GERMAN, IDB_EXPORT_GERMAN_PRESSED}},
+    {{IDB_SELECT_ALL_FRENCH, IDB_SELECT_ALL_FRENCH_PRESSED},
+     {IDB_CLEAR_ALL_FRENCH, IDB_CLEAR_ALL_FRENCH_PRESSED},
+     {IDB_EXPORT_FRENCH, IDB_EXPORT_FRENCH_PRESSED}},
+    {{IDB_SELECT_ALL_ITALIAN, IDB_SELECT_ALL_ITALIAN_PRESSED},
+     {IDB_CLEAR_ALL_ITALIAN, IDB_CLEAR_ALL_ITALIAN_PRESSED},
+     {IDB_EXPORT_ITALIAN, IDB_EXPORT_ITALIAN_PRESSED}},
+    {{IDB_SELECT_ALL_SPANISH, IDB_SELECT_ALL_SPANISH_PRESSED},
+     {IDB_CLEAR_ALL_SPANISH, IDB_CLEAR_ALL_SPANISH_PRESSED},
+     {IDB_EXPORT_SPANISH, IDB_EXPORT_SPANISH_PRESSED}},
+};
+HBITMAP buttonBitmaps[LANGUAGE_COUNT][BITMAP_BUTTON_COUNT][2];
+SIZE buttonBitmapSize;
+
+const int DATE_EDITS[] = {IDC_START_YEAR, IDC_START_MONTH, IDC_START_DAY, IDC_END_YEAR, IDC_END_MONTH, IDC_END_DAY};
+constexpr int FIRST_DATA_SET = IDC_DATA_SET_PRESSURE;
+constexpr int LAST_DATA_SET = IDC_DATA_SET_CHANNEL7;
 
 const int READ_ONLY_COMBOS[] = {IDC_TEMPERATURE_UNIT, IDC_RAIN_UNIT,      IDC_PRESSURE_UNIT, IDC_WIND_UNIT,
                                 IDC_PRESSURE_TYPE,    IDC_DIRECTION_UNIT, IDC_SERVICE};
@@ -87,11 +119,57 @@ SettingValue keySetting(std::uint32_t service)
     return service == 1 ? SETTING_KEY1 : SETTING_KEY;
 }
 
+UploadService selected()
+{
+    return selectedService == SERVICE_WEATHERCLOUD ? SERVICE_WEATHERCLOUD : SERVICE_WEATHER_UNDERGROUND;
+}
+
+void showControl(HWND page, int id, bool shown)
+{
+    ShowWindow(GetDlgItem(page, id), shown ? SW_SHOW : SW_HIDE);
+}
+
+void enableCredentialEdits(HWND page, bool enabled)
+{
+    EnableWindow(GetDlgItem(page, IDC_STATION_ID), enabled);
+    EnableWindow(GetDlgItem(page, IDC_STATION_KEY), enabled);
+}
+
+void hideUploadResult(HWND page)
+{
+    showControl(page, IDC_UPLOAD_ICON, false);
+    showControl(page, IDC_UPLOAD_TEXT, false);
+}
+
+// The dashboard loads both icons at its start; the page keeps working
+// without it.
+HICON resultIcon(int iconId)
+{
+    HICON& icon = iconId == IDI_UPLOAD_FAILED ? uploadFailedIcon : uploadDoneIcon;
+    if (!icon)
+        icon = LoadIconW(appInstance, MAKEINTRESOURCEW(iconId));
+    return icon;
+}
+
+// The result of `status` in 1015 and 1029; status 0 hides both.
+void showUploadResult(HWND page, int status)
+{
+    const UploadResultView view = uploadResultView(status);
+    if (view.iconId)
+        SendDlgItemMessageW(page, IDC_UPLOAD_ICON, STM_SETICON, reinterpret_cast<WPARAM>(resultIcon(view.iconId)),
+                            0);
+    if (view.textKey)
+        SetDlgItemTextW(page, IDC_UPLOAD_TEXT, languageText(view.textKey));
+    showControl(page, IDC_UPLOAD_ICON, view.shown);
+    showControl(page, IDC_UPLOAD_TEXT, view.shown);
+}
+
 void makeDegreeItems()
 {
     std::swprintf(celsiusItem, 4, L"%lsC", DEGREE_SIGN);
     std::swprintf(fahrenheitItem, 4, L"%lsF", DEGREE_SIGN);
     std::swprintf(degreesItem, 8, L"360%ls", DEGREE_SIGN);
+    std::swprintf(sixteenItem, 4, L"%d", 16);
 }
 
 // The user may only pick items: the combo boxes' edit fields take no typing.
@@ -142,9 +220,40 @@ void showStoredCredentials(HWND page, std::uint32_t service, bool putEmpty)
     }
 }
 
+SIZE bitmapSize(HBITMAP bitmap)
+{
+    BITMAP info{};
+    if (!bitmap || !GetObjectW(bitmap, sizeof info, &info))
+        return {0, 0};
+    return {info.bmWidth, info.bmHeight};
+}
+
+void loadButtonBitmaps()
+{
+    for (std::uint32_t l = 0; l < LANGUAGE_COUNT; ++l)
+        for (int b = 0; b < BITMAP_BUTTON_COUNT; ++b)
+            for (int pressed = 0; pressed < 2; ++pressed)
+                if (!buttonBitmaps[l][b][pressed])
+                    buttonBitmaps[l][b][pressed] =
+                        LoadBitmapW(appInstance, MAKEINTRESOURCEW(BUTTON_BITMAP_IDS[l][b][pressed]));
+    buttonBitmapSize = bitmapSize(buttonBitmaps[LANGUAGE_ENGLISH][0][0]);
+}
+
+void deleteButtonBitmaps()
+{
+    for (auto& perLanguage : buttonBitmaps)
+        for (auto& perButton : perLanguage)
+            for (HBITMAP& bitmap : perButton) {
+                if (bitmap)
+                    DeleteObject(bitmap);
+                bitmap = nullptr;
+            }
+}
+
 BOOL onInitDialog(HWND page)
 {
     setupPage = page;
+    loadButtonBitmaps();
     for (int id : {IDC_TITLE_UNITS, IDC_TITLE_SERVER, IDC_TITLE_EXPORT})
         SendDlgItemMessageW(page, id, WM_SETFONT, reinterpret_cast<WPARAM>(TitleFont), FALSE);
     for (int id : {IDC_SUBTITLE_PERIOD, IDC_SUBTITLE_DATA_SET})
@@ -200,6 +309,68 @@ void onServiceChosen(HWND page)
     applySetupLabels(page);
 }
 
+void checkDataSets(HWND page, UINT state)
+{
+    for (int id = FIRST_DATA_SET; id <= LAST_DATA_SET; ++id)
+        CheckDlgButton(page, id, state);
+}
+
+// Checked: the period is every record, so the dates are emptied and locked.
+void onWholePeriod(HWND page)
+{
+    const bool whole = IsDlgButtonChecked(page, IDC_WHOLE_PERIOD) == BST_CHECKED;
+    for (int id : DATE_EDITS) {
+        if (whole)
+            SetDlgItemTextW(page, id, L"");
+        EnableWindow(GetDlgItem(page, id), !whole);
+    }
+}
+
+void switchOn(HWND page, UploadService service, const wchar_t* id, const wchar_t* key)
+{
+    storeTextSetting(idSetting(service), id);
+    storeTextSetting(keySetting(service), key);
+    if (switchUploadOn(uploadStates[service], deviceReady == 1))
+        SetTimer(page, checkTimerOf(service), UPLOAD_CHECK_PERIOD_MS, nullptr);
+    enableCredentialEdits(page, false);
+}
+
+void switchOff(HWND page, UploadService service)
+{
+    hideUploadResult(page);
+    enableCredentialEdits(page, true);
+    KillTimer(page, checkTimerOf(service));
+    switchUploadOff(uploadStates[service]);
+}
+
+// The box has already toggled when this runs. What the edits hold is what
+// gets stored and sent: at most 63 characters each.
+void onAutoUpload(HWND page)
+{
+    wchar_t id[CREDENTIAL_EDIT_LIMIT] = L"";
+    wchar_t key[CREDENTIAL_EDIT_LIMIT] = L"";
+    GetDlgItemTextW(page, IDC_STATION_ID, id, CREDENTIAL_EDIT_LIMIT);
+    GetDlgItemTextW(page, IDC_STATION_KEY, key, CREDENTIAL_EDIT_LIMIT);
+    const UploadService service = selected();
+    const bool checked = IsDlgButtonChecked(page, IDC_AUTO_UPLOAD) == BST_CHECKED;
+    switch (autoUploadAction(checked, id[0] == L'\0', key[0] == L'\0')) {
+    case AutoUploadAction::refuse:
+        // Silently: the box simply does not stay checked.
+        CheckDlgButton(page, IDC_AUTO_UPLOAD, BST_UNCHECKED);
+        hideUploadResult(page);
+        refuseUpload(uploadStates[service]);
+        break;
+    case AutoUploadAction::switchOn:
+        switchOn(page, service, id, key);
+        break;
+    case AutoUploadAction::switchOff:
+        switchOff(page, service);
+        break;
+    }
+}
+
+// Every notification of the other controls repeats their action; only the
+// service list waits for a real change of selection.
 void onCommand(HWND page, WPARAM wParam)
 {
     const int id = LOWORD(wParam);
@@ -208,10 +379,73 @@ void onCommand(HWND page, WPARAM wParam)
             onUnitCombo(page, combo);
             return;
         }
-    if (id == IDC_SERVICE && HIWORD(wParam) == CBN_SELCHANGE)
-        onServiceChosen(page);
-    if (id == IDC_EXPORT)
+    switch (id) {
+    case IDC_SERVICE:
+        if (HIWORD(wParam) == CBN_SELCHANGE)
+            onServiceChosen(page);
+        break;
+    case IDC_SELECT_ALL:
+        checkDataSets(page, BST_CHECKED);
+        break;
+    case IDC_CLEAR_ALL:
+        checkDataSets(page, BST_UNCHECKED);
+        break;
+    case IDC_EXPORT:
         startExport(page);
+        break;
+    case IDC_AUTO_UPLOAD:
+        onAutoUpload(page);
+        break;
+    case IDC_WHOLE_PERIOD:
+        onWholePeriod(page);
+        break;
+    }
+}
+
+INT_PTR onDrawItem(const DRAWITEMSTRUCT* item)
+{
+    int button = 0;
+    while (button < BITMAP_BUTTON_COUNT && BITMAP_BUTTONS[button] != static_cast<int>(item->CtlID))
+        ++button;
+    if (button == BITMAP_BUTTON_COUNT)
+        return FALSE;
+    const std::uint32_t shown = language < LANGUAGE_COUNT ? language : LANGUAGE_ENGLISH;
+    const HBITMAP bitmap = buttonBitmaps[shown][button][(item->itemState & ODS_SELECTED) ? 1 : 0];
+    if (!bitmap)
+        return TRUE;
+    HDC source = CreateCompatibleDC(item->hDC);
+    const HGDIOBJ previous = SelectObject(source, bitmap);
+    const RECT& r = item->rcItem;
+    // Averaging keeps the words legible when the button is not 90 x 28.
+    SetStretchBltMode(item->hDC, HALFTONE);
+    SetBrushOrgEx(item->hDC, 0, 0, nullptr);
+    StretchBlt(item->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, source, 0, 0, buttonBitmapSize.cx,
+               buttonBitmapSize.cy, SRCCOPY);
+    SelectObject(source, previous);
+    DeleteDC(source);
+    return TRUE;
+}
+
+// A success notice from the upload worker.
+void onUploadNotice(HWND page, UINT message)
+{
+    UploadService service;
+    if (!serviceOfResultNotice(message, &service))
+        return;
+    if (countUploadSuccess(uploadStates[service]) && service == selected())
+        showUploadResult(page, UPLOAD_STATUS_UPLOAD);
+}
+
+// The ten-minute check of one service.
+void onTimer(HWND page, WPARAM timer)
+{
+    UploadService service;
+    if (!serviceOfCheckTimer(timer, &service))
+        return;
+    if (checkUploadResult(uploadStates[service], deviceReady == 1) == UploadCheck::nothing)
+        return;
+    if (service == selected())
+        showUploadResult(page, uploadStates[service].status);
 }
 
 INT_PTR onCtlColorStatic(HDC dc, HWND control)
@@ -223,9 +457,13 @@ INT_PTR onCtlColorStatic(HDC dc, HWND control)
     return pageText(dc, LABEL_COLOUR);
 }
 
+// The result text follows the language; nothing else of it changes.
 void onRelabel(HWND page)
 {
     applySetupLabels(page);
+    const UploadResultView view = uploadResultView(uploadStates[selected()].status);
+    if (view.textKey)
+        SetDlgItemTextW(page, IDC_UPLOAD_TEXT, languageText(view.textKey));
     for (int id : {IDC_SELECT_ALL, IDC_CLEAR_ALL, IDC_EXPORT})
         InvalidateRect(GetDlgItem(page, id), nullptr, FALSE);
 }
@@ -235,6 +473,7 @@ void onDestroy(HWND page)
     storeUnitSettings(currentUnitSettings());
     KillTimer(page, WU_CHECK_TIMER);
     KillTimer(page, WC_CHECK_TIMER);
+    deleteButtonBitmaps();
     if (setupPage == page)
         setupPage = nullptr;
 }
@@ -252,20 +491,21 @@ void applySetupLabels(HWND page)
 
 void stopUploadsOnRemoval(HWND page)
 {
-    ShowWindow(GetDlgItem(page, IDC_UPLOAD_ICON), SW_HIDE);
-    ShowWindow(GetDlgItem(page, IDC_UPLOAD_TEXT), SW_HIDE);
+    hideUploadResult(page);
     CheckDlgButton(page, IDC_AUTO_UPLOAD, BST_UNCHECKED);
     KillTimer(page, WU_CHECK_TIMER);
     KillTimer(page, WC_CHECK_TIMER);
+    for (UploadState& state : uploadStates)
+        switchUploadOff(state);
 }
 
 void showServiceUploadState(HWND page)
 {
-    CheckDlgButton(page, IDC_AUTO_UPLOAD, BST_UNCHECKED);
-    EnableWindow(GetDlgItem(page, IDC_STATION_ID), TRUE);
-    EnableWindow(GetDlgItem(page, IDC_STATION_KEY), TRUE);
-    ShowWindow(GetDlgItem(page, IDC_UPLOAD_ICON), SW_HIDE);
-    ShowWindow(GetDlgItem(page, IDC_UPLOAD_TEXT), SW_HIDE);
+    const UploadState& state = uploadStates[selected()];
+    const bool uploading = state.enabled == 1;
+    CheckDlgButton(page, IDC_AUTO_UPLOAD, uploading ? BST_CHECKED : BST_UNCHECKED);
+    enableCredentialEdits(page, !uploading);
+    showUploadResult(page, state.status);
 }
 
 INT_PTR CALLBACK setupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
@@ -278,6 +518,15 @@ INT_PTR CALLBACK setupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_COMMAND:
         onCommand(page, wParam);
+        return TRUE;
+    case WM_DRAWITEM:
+        return onDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_TIMER:
+        onTimer(page, wParam);
+        return TRUE;
+    case WM_UPLOAD_SUCCESS:
+    case WM_UPLOAD_OK:
+        onUploadNotice(page, message);
         return TRUE;
     case WM_CTLCOLORSTATIC:
         return onCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));

@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-// Timers of the ten-minute upload checks, one per service.
-constexpr UINT_PTR WU_CHECK_TIMER = 1;
-constexpr UINT_PTR WC_CHECK_TIMER = 2;
+#include "settings/upload_result.h" // WU_CHECK_TIMER, WC_CHECK_TIMER
 
 // Room for a station id or key typed into edits 1207 and 1208.
 constexpr int CREDENTIAL_EDIT_LIMIT = 64;
@@ -17,13 +15,12 @@ INT_PTR CALLBACK setupPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lP
 void applySetupLabels(HWND page);
 
 // The console went away: uploading stops for both services. Hides the
-// upload result (1015, 1029), clears Auto Upload (1215) and kills both
-// check timers. The id and key edits keep their enabled state. The upload
-// worker's per-service counters and flags are cleared here too once the
-// worker exists.
+// upload result (1015, 1029), clears Auto Upload (1215), kills both check
+// timers and sets both services' UploadState to 0. The id and key edits
+// keep their enabled state.
 void stopUploadsOnRemoval(HWND page);
 
-// Shows the upload state of the selected service: Auto Upload and the
-// result. Until the upload worker exists no service uploads, so the box is
-// clear, both edits are enabled and no result shows.
+// Shows the upload state of the selected service: Auto Upload checked with
+// the id and key edits disabled while it uploads, else cleared with both
+// enabled; and its result (icon and text, or neither).
 void showServiceUploadState(HWND page);
