@@ -77,25 +77,16 @@ def ink_width(mask):
     return columns[-1] - columns[0] + 1 if columns else 0
 
 
-def fitting_mask(text, font):
-    """The largest size whose ink fits TEXT_ROOM, or None."""
-    for size in SIZES:
-        mask = render_text(text, font, size)
-        if ink_width(mask) <= TEXT_ROOM:
-            return mask
-    return None
-
-
 def language_masks(words):
-    """One typeface per language, so its three buttons match: the regular
-    one when every word fits, else the narrow one."""
-    masks = [fitting_mask(word, REGULAR) for word in words]
-    if all(masks):
-        return masks
-    masks = [fitting_mask(word, NARROW) for word in words]
-    if not all(masks):
-        raise SystemExit("a button word does not fit: %r" % (words,))
-    return masks
+    """One typeface and one size per language, so its three buttons match:
+    the regular typeface at the largest size where every word fits, else
+    the narrow one."""
+    for font in (REGULAR, NARROW):
+        for size in SIZES:
+            masks = [render_text(word, font, size) for word in words]
+            if all(ink_width(mask) <= TEXT_ROOM for mask in masks):
+                return masks
+    raise SystemExit("a button word does not fit: %r" % (words,))
 
 
 def lay_text(canvas, mask, dx, dy, colour):
