@@ -39,14 +39,6 @@ bool serviceOfResultNotice(unsigned message, UploadService* service)
     return true;
 }
 
-bool serviceOfIndex(long index, UploadService* service)
-{
-    if (index < 0 || index >= static_cast<long>(UPLOAD_SERVICE_COUNT))
-        return false;
-    *service = static_cast<UploadService>(index);
-    return true;
-}
-
 UploadResultView uploadResultView(int status)
 {
     if (status == UPLOAD_STATUS_UPLOAD)

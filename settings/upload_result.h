@@ -20,10 +20,6 @@ bool serviceOfCheckTimer(std::uintptr_t timer, UploadService* service);
 // Underground, WM_UPLOAD_OK for Weathercloud; false for any other message.
 bool serviceOfResultNotice(unsigned message, UploadService* service);
 
-// The selected service from the service combo box's index; false for no
-// selection or an index the box does not hold.
-bool serviceOfIndex(long index, UploadService* service);
-
 // What the result controls (icon 1015, text 1029) show for a status.
 struct UploadResultView {
     bool shown;  // both controls shown; else both hidden

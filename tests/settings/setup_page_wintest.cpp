@@ -187,9 +187,6 @@ TEST_F(ServiceTest, TheLabelsAndTheResultTextFollowTheLanguage)
     EXPECT_EQ(textOf(setupPage, IDC_UPLOAD_TEXT), languageTableText(LANGUAGE_GERMAN, 35));
     EXPECT_TRUE(shown(control(IDC_UPLOAD_TEXT)));
     EXPECT_EQ(textOf(setupPage, IDC_STATION_ID_LABEL), languageTableText(LANGUAGE_GERMAN, 31));
-    EXPECT_EQ(textOf(setupPage, IDC_TITLE_SERVER), languageTableText(LANGUAGE_GERMAN, 28));
-    EXPECT_EQ(textOf(setupPage, IDC_DATA_SET_UV_INDEX), languageTableText(LANGUAGE_GERMAN, 20));
-    EXPECT_EQ(textOf(setupPage, IDC_WHOLE_PERIOD), languageTableText(LANGUAGE_GERMAN, 42));
     // The channel boxes keep their template text.
     EXPECT_EQ(textOf(setupPage, IDC_DATA_SET_CHANNEL3), L"CH3");
 

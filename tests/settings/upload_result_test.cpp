@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "link/messages.h"
-#include "resources/resource_ids.h"
 
 namespace {
 
@@ -97,50 +95,6 @@ TEST(UploadResult, AutoUploadRefusesEmptyCredentialsOnlyWhenSwitchingOn)
     // Clearing the box must stop the uploads whatever the edits hold.
     EXPECT_EQ(autoUploadAction(false, true, true), AutoUploadAction::switchOff);
     EXPECT_EQ(autoUploadAction(false, false, false), AutoUploadAction::switchOff);
-}
-
-TEST(UploadResult, NoticesTimersAndIndexesNameTheirService)
-{
-    UploadService service = SERVICE_WEATHERCLOUD;
-    EXPECT_TRUE(serviceOfResultNotice(32871, &service)); // the same number as WM_LOGGER_TEXT
-    EXPECT_EQ(service, SERVICE_WEATHER_UNDERGROUND);
-    EXPECT_TRUE(serviceOfResultNotice(32891, &service));
-    EXPECT_EQ(service, SERVICE_WEATHERCLOUD);
-    EXPECT_FALSE(serviceOfResultNotice(WM_UPLOAD_WU, &service));
-    EXPECT_FALSE(serviceOfResultNotice(WM_UPLOAD_WC, &service));
-
-    EXPECT_TRUE(serviceOfCheckTimer(1, &service));
-    EXPECT_EQ(service, SERVICE_WEATHER_UNDERGROUND);
-    EXPECT_TRUE(serviceOfCheckTimer(2, &service));
-    EXPECT_EQ(service, SERVICE_WEATHERCLOUD);
-    EXPECT_FALSE(serviceOfCheckTimer(0, &service));
-    EXPECT_FALSE(serviceOfCheckTimer(3, &service));
-    EXPECT_EQ(checkTimerOf(SERVICE_WEATHER_UNDERGROUND), 1u);
-    EXPECT_EQ(checkTimerOf(SERVICE_WEATHERCLOUD), 2u);
-    EXPECT_EQ(UPLOAD_CHECK_PERIOD_MS, 600000u);
-
-    EXPECT_TRUE(serviceOfIndex(1, &service));
-    EXPECT_EQ(service, SERVICE_WEATHERCLOUD);
-    EXPECT_TRUE(serviceOfIndex(0, &service));
-    EXPECT_EQ(service, SERVICE_WEATHER_UNDERGROUND);
-    EXPECT_FALSE(serviceOfIndex(-1, &service)); // no selection
-    EXPECT_FALSE(serviceOfIndex(2, &service));
-}
-
-TEST(UploadResult, EachStatusHasItsTextAndIcon)
-{
-    const UploadResultView none = uploadResultView(UPLOAD_STATUS_NONE);
-    EXPECT_FALSE(none.shown);
-    EXPECT_EQ(none.textKey, 0);
-    const UploadResultView upload = uploadResultView(UPLOAD_STATUS_UPLOAD);
-    EXPECT_TRUE(upload.shown);
-    EXPECT_EQ(upload.textKey, 35);
-    EXPECT_EQ(upload.iconId, 183);
-    const UploadResultView fail = uploadResultView(UPLOAD_STATUS_FAIL);
-    EXPECT_TRUE(fail.shown);
-    EXPECT_EQ(fail.textKey, 36);
-    EXPECT_EQ(fail.iconId, 182);
-    EXPECT_FALSE(uploadResultView(7).shown);
 }
 
 } // namespace
