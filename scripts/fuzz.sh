@@ -4,7 +4,8 @@
 # at a time, each on a copy of its seed corpus (fuzz/corpus/<target>) plus
 # its regression inputs (fuzz/regressions/<target>). Prints one line per
 # target with its executions; exits non-zero when a target finds a fault,
-# whose input stays in build/fuzz/findings/<target>/.
+# whose input stays in build/fuzz/findings/<target>/ (logs in
+# build/fuzz/runs/<pid>/).
 #   scripts/fuzz.sh [seconds] [target...]
 cd "$(dirname "$0")/.." || exit 1
 seconds=${1:-300}
@@ -15,11 +16,16 @@ scripts/setup.sh || exit 1
 if [ ! -f build/fuzz/build.ninja ]; then
   CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DAEROVANE_FUZZ=ON >/dev/null || exit 1
 fi
-cmake --build build/fuzz -j 2 >build/fuzz/build.log 2>&1 || { cat build/fuzz/build.log; exit 1; }
+# Work corpora and logs of this run only, so two runs in one tree do not mix.
+run=build/fuzz/runs/$$
+rm -rf "$run"
+mkdir -p "$run"
+trap 'rm -rf "$run/work"' EXIT
+cmake --build build/fuzz -j 2 >"$run/build.log" 2>&1 || { cat "$run/build.log"; exit 1; }
 # Every seed and regression input once, before any fuzzing.
-ctest --test-dir build/fuzz --output-on-failure >build/fuzz/replay.log 2>&1 || {
+ctest --test-dir build/fuzz --output-on-failure >"$run/replay.log" 2>&1 || {
   echo "fuzz: a seed or regression input fails:"
-  grep -E 'invariant broken|ERROR: |SUMMARY: |runtime error|Failed' build/fuzz/replay.log | head -n 20
+  grep -E 'invariant broken|ERROR: |SUMMARY: |runtime error|Failed' "$run/replay.log" | head -n 20
   exit 1
 }
 
@@ -32,14 +38,13 @@ max_len() {
   esac
 }
 
-# Runs one target; its result line goes to build/fuzz/logs/<target>.result.
+# Runs one target; its result line goes to $run/<target>.result.
 run_target() {
   name=$1
-  work=build/fuzz/work/$name
+  work=$run/work/$name
   findings=build/fuzz/findings/$name
-  log=build/fuzz/logs/$name.log
-  rm -rf "$work" "$findings"
-  mkdir -p "$work" "$findings" build/fuzz/logs
+  log=$run/$name.log
+  mkdir -p "$work" "$findings"
   cp fuzz/corpus/"$name"/* "$work"/
   regressions=""
   [ -d fuzz/regressions/"$name" ] && regressions=fuzz/regressions/$name
@@ -53,13 +58,13 @@ run_target() {
   rate=$(sed -n 's/^stat::average_exec_per_sec: *//p' "$log")
   if [ $status -eq 0 ]; then
     printf 'fuzz %-21s %11s runs in %4s s, %7s runs/s, no finding\n' \
-      "$name" "${runs:-?}" "$seconds" "${rate:-?}" >build/fuzz/logs/"$name".result
+      "$name" "${runs:-?}" "$seconds" "${rate:-?}" >"$run/$name.result"
   else
     {
       printf 'fuzz %-21s FINDING after %s runs (exit %s); input in %s, log %s\n' \
         "$name" "${runs:-?}" "$status" "$findings" "$log"
       grep -E 'invariant broken|ERROR: |SUMMARY: |runtime error' "$log" | head -n 5 | sed 's/^/    /'
-    } >build/fuzz/logs/"$name".result
+    } >"$run/$name.result"
   fi
   return $status
 }
@@ -79,10 +84,10 @@ while [ $# -gt 0 ]; do
     pid_second=$!
   fi
   wait $pid_first || failed=1
-  cat build/fuzz/logs/"$first".result
+  cat "$run/$first.result"
   if [ -n "$pid_second" ]; then
     wait $pid_second || failed=1
-    cat build/fuzz/logs/"$second".result
+    cat "$run/$second.result"
   fi
 done
 exit $failed
