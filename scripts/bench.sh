@@ -27,8 +27,12 @@ done
 
 scripts/setup.sh
 [ -f build/native/build.ninja ] && [ -f build/win/build.ninja ] || scripts/build.sh
-cmake --build build/native -j 2 --target report_reader_bench readings_bench export_bench >/dev/null
-cmake --build build/win -j 2 --target aerovane aerovane-sim startup_bench >/dev/null
+build_log="build/bench-build.log"
+if ! { cmake --build build/native -j 2 --target report_reader_bench readings_bench export_bench &&
+       cmake --build build/win -j 2 --target aerovane aerovane-sim startup_bench; } >"$build_log" 2>&1; then
+  cat "$build_log" >&2
+  exit 1
+fi
 
 echo "Machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)," \
   "$(/usr/lib/wine/wine64 --version 2>/dev/null)"

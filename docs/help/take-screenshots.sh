@@ -58,7 +58,7 @@ EOF
 pids="$pids $!"
 
 $wine "$build/aerovane-sim.exe" --pipe="$pipe" --once --live-interval=4000 --upload-interval=4000 \
-  --history=3000 >"$work/sim.log" 2>&1 &
+  --history=20000 >"$work/sim.log" 2>&1 &
 pids="$pids $!"
 tries=0
 until grep -q listening "$work/sim.log" 2>/dev/null || [ $tries -ge 100 ]; do
@@ -73,12 +73,14 @@ window=""
 tries=0
 until [ -n "$window" ] || [ $tries -ge 100 ]; do
   sleep 0.2
-  window=$(xdotool search --name '^AEROVANE$' 2>/dev/null | head -n 1)
+  window=$(xdotool search --onlyvisible --name '^AEROVANE$' 2>/dev/null | head -n 1)
   tries=$((tries + 1))
 done
 [ -n "$window" ] || { echo "the program's window did not appear" >&2; exit 1; }
+sleep 6
 eval "$(xdotool getwindowgeometry --shell "$window")"
 geometry="${WIDTH}x${HEIGHT}+${X}+${Y}"
+echo "main window: $geometry"
 
 # shot NAME [CROP]: the window, or a part of it (WxH+X+Y in the window).
 shot() {
@@ -96,7 +98,6 @@ click() {
   sleep 0.5
 }
 
-sleep 6
 shot dashboard
 
 click 330 15 # EXPORT & SETUP tab
@@ -111,9 +112,24 @@ click 95 504 # Select All
 shot setup-page
 shot weather-server 446x152+548+40
 
+# The export: the status bar's strip changes when the progress appears.
+progress_strip=640x40+0+538
+shot idle-strip "$progress_strip" >/dev/null
+mv "$images/idle-strip.png" "$work/idle-strip.png"
 click 581 504 # Export
-sleep 2
+timeout 30 xdotool search --sync --onlyvisible --name '^Save' >/dev/null ||
+  { echo "the save dialog did not appear" >&2; exit 1; }
+sleep 1
 xdotool type --delay 40 history.csv
 xdotool key Return
-sleep 6
-shot export-progress 640x40+0+538
+tries=0
+while :; do
+  sleep 1
+  shot export-progress "$progress_strip" >/dev/null
+  changed=$(compare -metric AE "$images/export-progress.png" "$work/idle-strip.png" null: 2>&1 || true)
+  [ "${changed%%.*}" -gt 100 ] 2>/dev/null && break
+  tries=$((tries + 1))
+  [ $tries -lt 30 ] || { echo "no export progress appeared" >&2; exit 1; }
+done
+sleep 2
+shot export-progress "$progress_strip"
