@@ -1,12 +1,14 @@
 // The export file writer: the header for any unit codes, one row per
 // history slot, and the whole file through its conversion memo, on memory
-// streams. The memo must never change a digit, every row keeps its 33
+// streams. The memo must never change a digit, not even when the user
+// changes the units while the file is written; every row keeps its 33
 // columns, and a failing write always fails the export.
 //
-// Input: six unit codes, two bytes of data set boxes (bit 15 Whole period),
-// the number of the write that fails (0: none), the start and end date
-// texts (each a length byte and its characters), then the slots' bytes,
-// one slot per line.
+// Input: six unit codes, six more that the user switches to during the
+// write numbered by the next byte (0: never), two bytes of data set boxes
+// (bit 15 Whole period), the number of the write that fails (0: none), the
+// start and end date texts (each a length byte and its characters), then
+// the slots' bytes, one slot per line.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -32,14 +34,19 @@ MemoryFile openMemory()
     return memory;
 }
 
-// Writes that count themselves and fail from the chosen one on.
+// Writes that count themselves, switch the units after the chosen one and
+// fail from the chosen one on.
 std::size_t writesSeen = 0;
 std::size_t failingWrite = 0;
 std::size_t writesAfterFailure = 0;
+std::size_t switchingWrite = 0;
+UnitSettings switchedUnits;
 
 std::size_t countingWrite(const void* data, std::size_t size, std::FILE* file)
 {
     ++writesSeen;
+    if (writesSeen == switchingWrite)
+        setCurrentUnitSettings(switchedUnits);
     if (failingWrite != 0 && writesSeen >= failingWrite) {
         if (writesSeen > failingWrite)
             ++writesAfterFailure;
@@ -111,11 +118,8 @@ void checkHeader(const UnitSettings& units)
     std::free(memory.bytes);
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+UnitSettings takeUnits(FuzzInput& input)
 {
-    FuzzInput input{data, size};
     UnitSettings units;
     units.temperatureUnit = takeByte(input);
     units.rainUnit = takeByte(input);
@@ -123,6 +127,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     units.windUnit = takeByte(input);
     units.pressureType = takeByte(input);
     units.directionUnit = takeByte(input);
+    return units;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzInput input{data, size};
+    const UnitSettings units = takeUnits(input);
+    switchedUnits = takeUnits(input);
+    const std::uint8_t switchAt = takeByte(input);
     const unsigned boxes = static_cast<unsigned>(takeByte(input)) | static_cast<unsigned>(takeByte(input)) << 8;
     const std::uint8_t failAt = takeByte(input);
 
@@ -160,16 +175,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     exportWrite = countingWrite;
     writesSeen = 0;
     failingWrite = 0;
+    switchingWrite = 0;
     checkHeader(units);
     checkHeader(DEFAULT_UNIT_SETTINGS);
 
-    // Row by row, without the memo.
+    // Row by row, without the memo. The file's header is writes 1 and 2,
+    // so a row that is write n > switchAt has the switched units.
     writesSeen = 0;
     MemoryFile rows = openMemory();
     std::size_t rowsWritten = 0;
     for (const StationRecord& slot : slots) {
         MemoryFile row = openMemory();
-        FUZZ_CHECK(writeExportRow(slot, row.file, request, units) == 1);
+        const bool switched = switchAt != 0 && 2 + rowsWritten + 1 > switchAt;
+        FUZZ_CHECK(writeExportRow(slot, row.file, request, switched ? switchedUnits : units) == 1);
         std::fclose(row.file);
         checkRow(slot, row.bytes, row.size, request);
         if (row.size > 0)
@@ -182,6 +200,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The whole file, through the memo, holds the header and the same rows.
     setCurrentUnitSettings(units);
+    switchingWrite = switchAt;
     const LinkFlag notCancelled{0};
     writesSeen = 0;
     MemoryFile whole = openMemory();
@@ -189,6 +208,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                == ExportOutcome::written);
     const std::size_t fileWrites = writesSeen;
     FUZZ_CHECK(fileWrites == 2 + rowsWritten); // byte-order mark, header, rows
+    switchingWrite = 0;
     MemoryFile header = openMemory();
     writeExportHeader(header.file, units);
     std::fclose(header.file);
@@ -198,6 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::free(whole.bytes);
     std::free(header.bytes);
     std::free(rows.bytes);
+    setCurrentUnitSettings(units);
 
     // A write that fails ends the export as failed, and nothing is written
     // after it.

@@ -10,6 +10,7 @@
 
 #include "dashboard/last_read_text.h"
 #include "link/report_layout.h"
+#include "readings/station_record.h"
 #include "settings/settings_layout.h"
 #include "sim/report_encoder.h"
 #include "sim/station_model.h"
@@ -175,6 +176,15 @@ void readerSeeds(const Station& station)
     edited[LENGTH_BYTE] = 200;
     appendReport(odd, edited, CONTROL_SEAL);
     writeSeed(target, "malformed-packets", odd);
+
+    // Live records that fill the record buffer to its last free byte, and
+    // one byte more (dropped): nine packets each.
+    Bytes longest{0};
+    std::string full = observationLine(station, 7);
+    full.append(STATION_RECORD_SIZE - 1 - full.size(), ' ');
+    appendMessage(longest, KIND_OBSERVATION, observationHeader(0, 0), full);
+    appendMessage(longest, KIND_OBSERVATION, observationHeader(0, 0), full + " ");
+    writeSeed(target, "record-buffer-full", longest);
 }
 
 // --- records, conversions and display texts -----------------------------
@@ -216,19 +226,25 @@ void exportSeeds(const Station& station, const Station& faulty)
     struct Choice {
         const char* name;
         std::uint8_t units[6];
-        std::uint16_t boxes; // bit i: data set i; bit 15: whole period
+        std::uint8_t switchedUnits[6];
+        std::uint8_t switchAt; // the write after which the user changes the units
+        std::uint16_t boxes;   // bit i: data set i; bit 15: whole period
         std::uint8_t failAt;
         const char* start;
         const char* end;
     };
     const Choice choices[] = {
-        {"whole-period-all-sets", {0, 0, 0, 2, 1, 0}, 0xFFFF, 0, "", ""},
-        {"period-imperial-some-sets", {1, 1, 2, 0, 0, 1}, 0x0155, 0, "2024-3-14", "2024-03-15"},
-        {"write-fails", {1, 0, 1, 3, 1, 1}, 0x807F, 3, "", ""},
+        {"whole-period-all-sets", {0, 0, 0, 2, 1, 0}, {0, 0, 0, 2, 1, 0}, 0, 0xFFFF, 0, "", ""},
+        {"period-imperial-some-sets", {1, 1, 2, 0, 0, 1}, {1, 1, 2, 0, 0, 1}, 0, 0x0155, 0, "2024-3-14",
+         "2024-03-15"},
+        {"units-changed-while-writing", {0, 0, 0, 2, 1, 0}, {1, 1, 2, 0, 0, 1}, 3, 0xFFFF, 0, "", ""},
+        {"write-fails", {1, 0, 1, 3, 1, 1}, {1, 0, 1, 3, 1, 1}, 0, 0x807F, 3, "", ""},
     };
     int minute = 0;
     for (const Choice& choice : choices) {
         Bytes bytes(choice.units, choice.units + 6);
+        append(bytes, choice.switchedUnits, 6);
+        bytes.push_back(choice.switchAt);
         bytes.push_back(static_cast<std::uint8_t>(choice.boxes & 0xFF));
         bytes.push_back(static_cast<std::uint8_t>(choice.boxes >> 8));
         bytes.push_back(choice.failAt);

@@ -14,6 +14,10 @@
 //   bit 2     the export thread ends before it (historyActive = 0)
 //   bit 3     a new download starts before it (flags reset, store cleared)
 //   bit 4     the export path is switched between chosen and empty
+//   bit 5     its packet number is the one its kind's assembly expects next
+//   bit 6     its payload length is held to what a report can carry
+// Bits 5 and 6 let the fuzzer build long messages, up to the end of the
+// record buffer, without guessing each sequence byte.
 #include <cstring>
 #include <vector>
 
@@ -151,6 +155,21 @@ bool isIntact(const std::uint8_t* report)
     return report[CRC_HIGH_BYTE] == (crc >> 8) && report[CRC_LOW_BYTE] == (crc & 0xFF);
 }
 
+// The number of the last packet the report's kind has taken.
+std::uint8_t expectedPacket(const ReportReader& reader, const std::uint8_t* report)
+{
+    switch (report[KIND_BYTE]) {
+    case KIND_OBSERVATION:
+        return reader.record.packet;
+    case KIND_UPLOAD_WU:
+        return reader.fb.packet;
+    case KIND_UPLOAD_WC:
+        return reader.f1.packet;
+    default:
+        return 0;
+    }
+}
+
 // What the main thread and the export thread do between two reports.
 void applyControl(Run& run, std::uint8_t control, wchar_t* exportPath)
 {
@@ -223,6 +242,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         input.size -= INPUT_REPORT_SIZE;
         const std::uint8_t control = report[0];
         applyControl(run, control, exportPath);
+        if (control & 0x20)
+            report[SEQUENCE_BYTE] = static_cast<std::uint8_t>((report[SEQUENCE_BYTE] & 0xF0)
+                                                              | ((expectedPacket(run.reader, report) + 1) & 0x0F));
+        if (control & 0x40)
+            report[LENGTH_BYTE] = static_cast<std::uint8_t>(report[LENGTH_BYTE] % (MAX_PAYLOAD + 1));
         if (control & 0x01)
             sealChecksum(report);
         run.commandsWritten = 0;

@@ -48,10 +48,8 @@ run_target() {
   cp fuzz/corpus/"$name"/* "$work"/
   regressions=""
   [ -d fuzz/regressions/"$name" ] && regressions=fuzz/regressions/$name
-  # -rss_limit_mb: the reader's store and the export's memo are small; a
-  # target that grows past this leaks.
   build/fuzz/"${name}_fuzz" -max_total_time="$seconds" -max_len="$(max_len "$name")" \
-    -print_final_stats=1 -rss_limit_mb=1024 -timeout=10 -artifact_prefix="$findings/" \
+    -print_final_stats=1 -timeout=10 -artifact_prefix="$findings/" \
     "$work" $regressions >"$log" 2>&1
   status=$?
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
