@@ -65,8 +65,10 @@ until grep -q listening "$work/sim.log" 2>/dev/null || [ $tries -ge 100 ]; do
   sleep 0.2
   tries=$((tries + 1))
 done
-$wine "$build/aerovane.exe" --console="$pipe" --wu-host=127.0.0.1:$port --wc-host=127.0.0.1:$port \
-  >"$work/app.log" 2>&1 &
+# Started in the scratch folder: the save dialog opens there, so the export
+# file it writes goes away with it.
+(cd "$work" && exec $wine "$build/aerovane.exe" --console="$pipe" --wu-host=127.0.0.1:$port \
+  --wc-host=127.0.0.1:$port >"$work/app.log" 2>&1) &
 pids="$pids $!"
 
 window=""
