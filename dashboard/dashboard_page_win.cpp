@@ -6,6 +6,7 @@
 
 #include "app/app_state_win.h"
 #include "app/language_tables.h"
+#include "app/message_box_win.h"
 #include "app/shared_drawing_win.h"
 #include "dashboard/channel_selection.h"
 #include "dashboard/last_read_text.h"
@@ -29,7 +30,6 @@ POINT compassOrigin{};
 SIZE compassSize{};
 HICON uploadDoneIcon = nullptr;
 HICON uploadFailedIcon = nullptr;
-int(WINAPI* dashboardMessageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
 
 namespace {
 
@@ -224,11 +224,11 @@ INT_PTR onDrawItem(const DRAWITEMSTRUCT* item)
 void onRefresh(HWND page)
 {
     if (deviceReady != 1) {
-        dashboardMessageBox(page, L"the Usb Device is not ready!", L"Error", MB_OK);
+        showMessageBox(page, L"the Usb Device is not ready!", L"Error", MB_OK);
         return;
     }
     if (!sendCommand(CMD_READ_CURRENT))
-        dashboardMessageBox(page, L" Send command Failed! ", L"Error", MB_OK);
+        showMessageBox(page, L" Send command Failed! ", L"Error", MB_OK);
 }
 
 // Every notification of an arrow counts, a double click too; at the ends
@@ -300,7 +300,7 @@ void onStationGone(HWND page)
 
 void onNoHistory()
 {
-    dashboardMessageBox(mainWindow, L"Not history data NOW!", L"Note", MB_OK);
+    showMessageBox(mainWindow, L"Not history data NOW!", L"Note", MB_OK);
 }
 
 void onDestroy(HWND page)

@@ -23,10 +23,6 @@ extern SIZE compassSize;
 extern HICON uploadDoneIcon;
 extern HICON uploadFailedIcon;
 
-// The page's message boxes go through this, so a test can answer them
-// instead of hanging on a modal window. MessageBoxW unless replaced.
-extern int(WINAPI* dashboardMessageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
-
 INT_PTR CALLBACK dashboardPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Writes the no-data texts ("--.-", "--", "-.-", empty direction) into

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "app/message_box_win.h"
 #include "export/export_file.h"
 #include "export/export_job.h"
 #include "link/link_flags.h"
@@ -14,7 +15,6 @@
 #include "readings/history_store.h"
 #include "resources/resource_ids.h"
 
-int(WINAPI* exportMessageBox)(HWND, LPCWSTR, LPCWSTR, UINT) = MessageBoxW;
 BOOL(WINAPI* exportSaveDialog)(LPOPENFILENAMEW) = GetSaveFileNameW;
 
 namespace {
@@ -37,7 +37,7 @@ HWND mainWindowOf(HWND window)
 
 void fileNameError(HWND owner)
 {
-    exportMessageBox(owner, L"File name error!", L"ERROR", MB_OK);
+    showMessageBox(owner, L"File name error!", L"ERROR", MB_OK);
 }
 
 // Writes the file and says how it went. The store, the request and the
@@ -87,7 +87,7 @@ int validateExportRequest(HWND page)
     const ExportCheck check = checkExportRequest(form, exportRequest);
     if (check == ExportCheck::accepted)
         return 1;
-    exportMessageBox(page, exportCheckMessage(check), L"Error", MB_OK | MB_ICONERROR);
+    showMessageBox(page, exportCheckMessage(check), L"Error", MB_OK | MB_ICONERROR);
     return 0;
 }
 
@@ -131,7 +131,7 @@ int startHistoryDownload(HWND owner)
     clearHistoryStore();
     if (sendCommand(CMD_READ_HISTORY) == 1)
         return 1;
-    exportMessageBox(owner, L"Command send failed !", L"Error", MB_OK);
+    showMessageBox(owner, L"Command send failed !", L"Error", MB_OK);
     return 0;
 }
 
@@ -181,7 +181,7 @@ void onExportResult(HWND page, LPARAM result)
         transferCancelled = 1;
         if (statusBar)
             SendMessageW(statusBar, WM_PROGRESS_CLEAR, 0, 0);
-        exportMessageBox(mainWindowOf(page), L"write file failed !", L"Error", MB_OK);
+        showMessageBox(mainWindowOf(page), L"write file failed !", L"Error", MB_OK);
         return;
     }
     SendMessageW(page, WM_STAMP_LAST_READ, 0, 0);

@@ -11,10 +11,9 @@
 constexpr LPARAM EXPORT_FINISHED = 12;     // written, or cancelled and deleted
 constexpr LPARAM EXPORT_WRITE_FAILED = 13; // no file: not created, a write or the close failed
 
-// The job's message boxes and its save dialog go through these, so a test
-// can answer them instead of hanging on a modal window. MessageBoxW and
+// The save dialog goes through this, so a test can answer it instead of
+// hanging on a modal window (message boxes: app/message_box_win.h).
 // GetSaveFileNameW unless replaced.
-extern int(WINAPI* exportMessageBox)(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);
 extern BOOL(WINAPI* exportSaveDialog)(LPOPENFILENAMEW dialog);
 
 // Reads the period and data set controls of the export & setup page (dialog

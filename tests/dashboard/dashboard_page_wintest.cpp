@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state_win.h"
+#include "app/message_box_win.h"
 #include "app/language_tables.h"
 #include "app/shared_drawing_win.h"
 #include "app/status_bar_win.h"
@@ -68,7 +69,7 @@ protected:
     {
         AppTest::SetUp();
         boxes.clear();
-        dashboardMessageBox = recordBox;
+        showMessageBox = recordBox;
     }
 
     void TearDown() override
@@ -76,7 +77,6 @@ protected:
         // A box no test expected would have been a hang in the real program.
         for (const Box& box : boxes)
             ADD_FAILURE() << "unexpected message box: " << testing::PrintToString(box.text);
-        dashboardMessageBox = MessageBoxW;
         AppTest::TearDown();
     }
 

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "export/export_file.h"
+#include "app/message_box_win.h"
 #include "export/export_job.h"
 #include "export/export_job_win.h"
 #include "link/console_option.h"
@@ -149,7 +150,7 @@ protected:
     {
         boxes.clear();
         saveDialog = SaveDialog{};
-        exportMessageBox = recordBox;
+        showMessageBox = recordBox;
         exportSaveDialog = fakeSaveDialog;
         failingWrites = 0;
         writesSeen = 0;
@@ -188,7 +189,7 @@ protected:
         // Never leave a thread writing into the store of the next test.
         EXPECT_TRUE(pumpUntil([] { return exportRunning == 0; }, EXPORT_LIMIT_MS));
         exportWrite = savedWrite;
-        exportMessageBox = MessageBoxW;
+        showMessageBox = MessageBoxW;
         exportSaveDialog = GetSaveFileNameW;
         statusBar = nullptr;
         DestroyWindow(page);

@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state_win.h"
+#include "app/message_box_win.h"
 #include "app/main_window_win.h"
 #include "dashboard/dashboard_page_win.h"
 #include "export/export_file.h"
@@ -185,9 +186,8 @@ protected:
         historyDoneCount = 0;
         liveRecordCount = 0;
         dialogCalls = 0;
-        exportMessageBox = recordBox;
+        showMessageBox = recordBox;
         exportSaveDialog = chooseTestFile;
-        dashboardMessageBox = recordBox;
         chosenFile = tempPath(L"history.csv");
         logPath = tempPath(L"sim.log");
     }
@@ -205,9 +205,7 @@ protected:
             CloseHandle(simulator.hProcess);
             CloseHandle(simulator.hThread);
         }
-        exportMessageBox = MessageBoxW;
         exportSaveDialog = GetSaveFileNameW;
-        dashboardMessageBox = MessageBoxW;
         exportWrite = savedWrite;
     }
 

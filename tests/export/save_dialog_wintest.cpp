@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "export/export_job.h"
+#include "app/message_box_win.h"
 #include "export/export_job_win.h"
 
 namespace {
@@ -74,7 +75,7 @@ protected:
     void SetUp() override
     {
         shownTexts.clear();
-        exportMessageBox = recordBox;
+        showMessageBox = recordBox;
         exportPath[0] = L'\0';
         owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
@@ -85,7 +86,7 @@ protected:
     }
     void TearDown() override
     {
-        exportMessageBox = MessageBoxW;
+        showMessageBox = MessageBoxW;
         DestroyWindow(owner);
     }
 

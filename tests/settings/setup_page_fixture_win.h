@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state_win.h"
+#include "app/message_box_win.h"
 #include "dashboard/dashboard_page_win.h"
 #include "export/export_job_win.h"
 #include "link/link_flags.h"
@@ -76,9 +77,8 @@ protected:
         strayDialogs.clear();
         saveDialogCalls = 0;
         saveDialogName.clear();
-        exportMessageBox = recordBox;
+        showMessageBox = recordBox;
         exportSaveDialog = answerSaveDialog;
-        dashboardMessageBox = recordBox;
         for (UploadState& state : uploadStates)
             state = UploadState{};
         hook = SetWindowsHookExW(WH_CBT, closeStrayDialogs, nullptr, GetCurrentThreadId());
@@ -94,9 +94,7 @@ protected:
         AppTest::TearDown();
         if (hook)
             UnhookWindowsHookEx(hook);
-        exportMessageBox = MessageBoxW;
         exportSaveDialog = GetSaveFileNameW;
-        dashboardMessageBox = MessageBoxW;
         for (UploadState& state : uploadStates)
             state = UploadState{};
     }

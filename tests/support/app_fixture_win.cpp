@@ -6,6 +6,7 @@
 #include "app/app_state_win.h"
 #include "app/language_tables.h"
 #include "app/main_window_win.h"
+#include "app/message_box_win.h"
 #include "link/commands.h"
 #include "link/console_option.h"
 #include "link/link_flags.h"
@@ -15,6 +16,16 @@
 namespace {
 
 constexpr DWORD WAIT_MS = 5000;
+
+// A box that no test asked for would have waited for a click for ever: it
+// fails the test and is answered at once. Tests that expect boxes install
+// their own recorder.
+int WINAPI refuseUnexpectedBox(HWND, LPCWSTR text, LPCWSTR caption, UINT)
+{
+    ADD_FAILURE() << "unexpected message box \"" << testing::PrintToString(std::wstring(caption ? caption : L""))
+                  << "\": " << testing::PrintToString(std::wstring(text ? text : L""));
+    return IDOK;
+}
 
 std::wstring variable(const wchar_t* name)
 {
@@ -70,6 +81,7 @@ void AppTest::SetUp()
     language = 0;
     selectedService = 0;
     setCurrentUnitSettings(DEFAULT_UNIT_SETTINGS);
+    showMessageBox = refuseUnexpectedBox;
     ASSERT_EQ(registerMainWindowClass(GetModuleHandleW(nullptr)), 1);
 }
 
@@ -85,6 +97,7 @@ void AppTest::TearDown()
     SetEnvironmentVariableW(L"TMP", savedTmp.empty() ? nullptr : savedTmp.c_str());
     SetEnvironmentVariableW(L"TEMP", savedTemp.empty() ? nullptr : savedTemp.c_str());
     removeTempFolder();
+    showMessageBox = MessageBoxW;
 }
 
 void AppTest::removeTempFolder()
