@@ -39,7 +39,6 @@ struct Run {
     const CommandReport* lastCommand;
 
     // The download as the deliveries tell it.
-    bool totalSeen;
     bool downloadOpen; // TOTAL delivered, DONE not yet
     std::intptr_t total;
     std::intptr_t lastProgress;
@@ -115,7 +114,6 @@ void recordDelivery(void* context, unsigned message, std::intptr_t lParam)
         FUZZ_CHECK(static_cast<std::uint32_t>(lParam) == historyTotal.load());
         checkFrozenStore(run);
         run.storeFrozen = false;
-        run.totalSeen = true;
         run.downloadOpen = true;
         run.total = lParam;
         run.lastProgress = 0;
