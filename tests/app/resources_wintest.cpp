@@ -539,21 +539,21 @@ const wchar_t* expectedClass(Kind kind)
     return L"";
 }
 
-void expectControl(HWND dialog, const ControlSpec& spec)
+void expectControl(HWND dialog, const ControlSpec& expected)
 {
-    SCOPED_TRACE(testing::Message() << "control " << spec.id);
-    HWND control = GetDlgItem(dialog, spec.id);
+    SCOPED_TRACE(testing::Message() << "control " << expected.id);
+    HWND control = GetDlgItem(dialog, expected.id);
     ASSERT_NE(control, nullptr) << "missing";
     wchar_t className[64] = L"";
     GetClassNameW(control, className, 64);
-    EXPECT_EQ(lstrcmpiW(className, expectedClass(spec.kind)), 0) << "class " << testing::PrintToString(std::wstring(className));
+    EXPECT_EQ(lstrcmpiW(className, expectedClass(expected.kind)), 0) << "class " << testing::PrintToString(std::wstring(className));
 
     const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-    EXPECT_EQ((style & WS_VISIBLE) != 0, spec.visible) << "visibility";
-    EXPECT_EQ(style & spec.extra, spec.extra) << "style bits";
-    switch (spec.kind) {
+    EXPECT_EQ((style & WS_VISIBLE) != 0, expected.visible) << "visibility";
+    EXPECT_EQ(style & expected.extra, expected.extra) << "style bits";
+    switch (expected.kind) {
     case Kind::Text:
-        EXPECT_EQ(style & SS_TYPEMASK, spec.detail) << "alignment";
+        EXPECT_EQ(style & SS_TYPEMASK, expected.detail) << "alignment";
         break;
     case Kind::Icon:
         EXPECT_EQ(style & SS_TYPEMASK, static_cast<DWORD>(SS_ICON));
@@ -582,7 +582,7 @@ void expectControl(HWND dialog, const ControlSpec& spec)
         EXPECT_EQ(style & 3, static_cast<DWORD>(CBS_DROPDOWNLIST));
         break;
     case Kind::Edit:
-        EXPECT_EQ(style & spec.detail, spec.detail);
+        EXPECT_EQ(style & expected.detail, expected.detail);
         break;
     }
 }
@@ -658,8 +658,8 @@ protected:
     template <std::size_t N>
     void expectControls(HWND dialog, const ControlSpec (&specs)[N])
     {
-        for (const ControlSpec& spec : specs)
-            expectControl(dialog, spec);
+        for (const ControlSpec& expected : specs)
+            expectControl(dialog, expected);
     }
 
     // Dialog creation converts position and size separately, so the right
