@@ -10,6 +10,7 @@
 #include "app/language_tables_win.h"
 #include "app/status_bar_win.h"
 #include "dashboard/dashboard_page_win.h"
+#include "link/console_option.h"
 #include "link/device_notify_win.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
@@ -28,6 +29,11 @@ namespace {
 constexpr int KEY_CONNECTED = 55;
 constexpr int KEY_NO_CONNECTION = 56;
 
+// A console path (the simulator's pipe) sends no arrival notification, so
+// while it is absent it is tried again at this interval.
+constexpr UINT_PTR CONSOLE_RETRY_TIMER = 1;
+constexpr UINT CONSOLE_RETRY_MS = 1500;
+
 HWND createChild(HWND window, int templateId, DLGPROC procedure, bool shown)
 {
     HWND child = CreateDialogParamW(appInstance, MAKEINTRESOURCEW(templateId), window, procedure, 0);
@@ -43,6 +49,7 @@ HWND createChild(HWND window, int templateId, DLGPROC procedure, bool shown)
 LRESULT onCreate(HWND window)
 {
     mainWindow = window;
+    connectionReceiver = window;
     notificationHandle = registerStationNotifications(window);
     headerBar = createChild(window, IDD_HEADER_BAR, headerBarProc, true);
     dashboardPage = createChild(window, IDD_DASHBOARD, dashboardPageProc, true);
@@ -158,6 +165,8 @@ void showPage(WPARAM page)
 
 void onStationPresent()
 {
+    if (mainWindow)
+        KillTimer(mainWindow, CONSOLE_RETRY_TIMER);
     SetDlgItemTextW(statusBar, IDC_CONNECTION_TEXT, languageText(KEY_CONNECTED));
     showConnectionDot(statusBar, true);
     stationConnected(dashboardPage);
@@ -175,6 +184,8 @@ void onStationAbsent()
     SendMessageW(statusBar, WM_PROGRESS_CLEAR, 0, 0);
     if (setupPage)
         stopUploadsOnRemoval(setupPage);
+    if (consolePath[0] != L'\0' && mainWindow)
+        SetTimer(mainWindow, CONSOLE_RETRY_TIMER, CONSOLE_RETRY_MS, nullptr);
 }
 
 LRESULT onStationConnection(WPARAM state)
@@ -184,6 +195,17 @@ LRESULT onStationConnection(WPARAM state)
     else if (state == STATION_ABSENT)
         onStationAbsent();
     return 1;
+}
+
+// The console path is opened again, as an arrival would for a HID console.
+void onConsoleRetry(HWND window)
+{
+    if (deviceReady == 1 || !stationDevice) {
+        KillTimer(window, CONSOLE_RETRY_TIMER);
+        return;
+    }
+    if (stationDevice->openStation())
+        onStationConnection(STATION_PRESENT);
 }
 
 // An emptied edit keeps the stored credential: only texts are stored.
@@ -209,6 +231,8 @@ void storeCredentials()
 // released; a reader that does not end in time keeps the device object.
 LRESULT onDestroy()
 {
+    KillTimer(mainWindow, CONSOLE_RETRY_TIMER);
+    connectionReceiver = nullptr;
     releaseStation(READER_STOP_TIMEOUT_MS);
     storeCredentials();
     storeLanguageService(LanguageService{language, selectedService});
@@ -259,6 +283,12 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return handleDeviceChange(window, wParam, lParam);
     case WM_STATION_CONNECTION:
         return onStationConnection(wParam);
+    case WM_TIMER:
+        if (wParam == CONSOLE_RETRY_TIMER) {
+            onConsoleRetry(window);
+            return 0;
+        }
+        break;
     case WM_SHOW_PAGE:
         showPage(wParam);
         return 1;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "export/export_job.h"
+#include "link/console_option.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
@@ -11,6 +12,7 @@
 #include "readings/history_store.h"
 
 HWND statusBar = nullptr;
+HWND connectionReceiver = nullptr;
 
 namespace {
 
@@ -18,6 +20,7 @@ namespace {
 // keep the read's buffers, and they are left to it.
 constexpr DWORD CANCEL_GRACE_MS = 1000;
 constexpr DWORD CLOCK_COMMAND_GAP_MS = 100;
+constexpr WPARAM STATION_ABSENT = 5; // WM_STATION_CONNECTION's "absent"
 
 StationRecord* historySlots = historyStoreSlots();
 std::size_t historySlotCount = historyStoreCount();
@@ -34,6 +37,8 @@ struct ReaderContext {
     OVERLAPPED overlapped; // its event is auto-reset
     std::uint8_t report[INPUT_REPORT_SIZE];
     ReportReader reader;
+    unsigned failedReads;  // in a row
+    bool lossReported;     // WM_STATION_CONNECTION 5 posted
 };
 
 enum class ReadEnd { Completed, Stopped, Abandoned };
@@ -58,6 +63,29 @@ void idle()
         WaitForSingleObject(readerWake, READER_IDLE_MS);
     else
         Sleep(READER_IDLE_MS);
+}
+
+// Errors that say the console's end is gone for good.
+bool consoleGone(DWORD error)
+{
+    return error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED || error == ERROR_NO_DATA
+           || error == ERROR_DEVICE_NOT_CONNECTED || error == ERROR_INVALID_HANDLE;
+}
+
+// A read failed: the console was removed or its pipe broke, and the next
+// read would fail the same way, so the reader pauses instead of spinning
+// until readerStop comes. A pipe console's removal is noticed only here, so
+// it is reported to the main window, which then runs its removal path.
+// Posted, not sent: the main thread may be waiting for this reader to end.
+void readFailed(ReaderContext& reader, DWORD error)
+{
+    ++reader.failedReads;
+    const bool gone = consoleGone(error) || reader.failedReads >= READER_FAILED_READS_LIMIT;
+    if (gone && !reader.lossReported && consolePath[0] != 0 && connectionReceiver && readerStop == 0) {
+        reader.lossReported = true;
+        PostMessageW(connectionReceiver, WM_STATION_CONNECTION, STATION_ABSENT, 0);
+    }
+    idle();
 }
 
 // Waits for the pending read. A console that has gone quiet would keep the
@@ -95,10 +123,7 @@ bool readPass(ReaderContext& reader)
     if (!ReadFile(io, reader.report, sizeof reader.report, nullptr, &reader.overlapped)) {
         const DWORD error = GetLastError();
         if (error != ERROR_IO_PENDING && error != ERROR_MORE_DATA) {
-            // Failed at once: the console was removed or its pipe broke.
-            // The next read would fail the same way, so pause instead of
-            // spinning until readerStop comes.
-            idle();
+            readFailed(reader, error);
             return true;
         }
     }
@@ -110,12 +135,16 @@ bool readPass(ReaderContext& reader)
         // A pipe message longer than a report: its first 65 bytes are one.
         if (error == ERROR_MORE_DATA)
             break;
-        if (error != ERROR_IO_INCOMPLETE)
+        if (error != ERROR_IO_INCOMPLETE) {
+            // Our own cancels end in awaitRead; anything else failed the read.
+            readFailed(reader, error);
             return true;
+        }
         const ReadEnd end = awaitRead(reader, io);
         if (end != ReadEnd::Completed)
             return end == ReadEnd::Stopped;
     }
+    reader.failedReads = 0;
     if (got != 0)
         handleInputReport(reader.reader, reader.report);
     return true;

@@ -15,11 +15,20 @@
 // bar exists (those messages are then dropped).
 extern HWND statusBar;
 
+// Receives WM_STATION_CONNECTION wParam 5, posted once per reader, when the
+// console path's pipe breaks: a pipe has no device notification of its
+// own. Null: nobody is told. The HID console's removal comes from
+// WM_DEVICECHANGE instead, so a HID reader never posts it.
+extern HWND connectionReceiver;
+
 // How long the reader sleeps while there is no usable handle, and how long
 // a blocked read goes without looking at readerStop.
 constexpr DWORD READER_IDLE_MS = 100;
 // Shutdown waits this long for the reader before the device is released.
 constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;
+// Reads in a row that fail without saying the console is gone, after which
+// the console path counts as gone all the same.
+constexpr unsigned READER_FAILED_READS_LIMIT = 10;
 
 // Where history records go and the export file name that lets them in (the
 // program's history store and the export job's exportPath until set): while
