@@ -73,6 +73,10 @@ AssemblyStep assemble(Assembly& assembly, std::uint8_t* buffer, std::size_t capa
         resetAssembly(assembly);
         return AssemblyStep::Dropped;
     }
+    // A first packet always starts a message: the one it interrupts lost
+    // its tail and cannot be completed anyway.
+    if (number == 1)
+        assembly.packet = 0;
     ++assembly.packet;
     if (assembly.packet != number) {
         resetAssembly(assembly);
@@ -131,6 +135,25 @@ void finishHistoryRecord(ReportReader& reader, bool store)
     }
 }
 
+// A history record that will never arrive whole (given up, or a packet of
+// it lost) is counted once against the download, whatever number of its
+// packets show it. Normally the next record takes the count along; when
+// nothing more is expected, the download completes here.
+void skipHistoryRecord(ReportReader& reader, std::uint32_t recordNumber)
+{
+    if (recordNumber != reader.lastGivenUp)
+        ++reader.skippedRecords;
+    reader.lastGivenUp = recordNumber;
+    if (historyActive == 0 || reader.remaining <= 0
+        || static_cast<std::int64_t>(reader.remaining) > reader.skippedRecords)
+        return;
+    reader.remaining = 0;
+    reader.skippedRecords = 0;
+    deliver(reader, WM_HISTORY_PROGRESS, static_cast<std::intptr_t>(historyTotal.load()));
+    historyComplete = 1;
+    deliver(reader, WM_HISTORY_DONE);
+}
+
 void handleObservation(ReportReader& reader, const std::uint8_t* report, bool intact)
 {
     // The console's "no history" answer is recognised whatever its checksum
@@ -151,11 +174,10 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
         // Only a history record given up counts against the download. A live
         // observation given up must not, or the next download would complete
         // one record early and lose its last record.
-        const bool claimsHistory = bigEndian16(report + 2) != 0;
-        const std::uint32_t recordNumber = bigEndian16(report + 4);
-        if (claimsHistory && recordNumber != reader.lastGivenUp)
-            ++reader.skippedRecords;
-        reader.lastGivenUp = recordNumber;
+        if (bigEndian16(report + 2) != 0)
+            skipHistoryRecord(reader, bigEndian16(report + 4));
+        else
+            reader.lastGivenUp = bigEndian16(report + 4);
         return;
     }
 
@@ -184,10 +206,24 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
     answer(reader, CMD_RECORD_ACK);
     reader.recordFailures = 0;
 
+    if (history) {
+        // A first packet cutting into an unfinished record: that record lost
+        // its tail and is counted as skipped.
+        const std::uint32_t number = bigEndian16(report + 4);
+        if ((report[SEQUENCE_BYTE] & 0x0F) == 1 && reader.record.packet != 0 && reader.recordNumber != number)
+            skipHistoryRecord(reader, reader.recordNumber);
+        reader.recordNumber = number;
+    }
     // The console never sends an observation in a single packet: a first
     // packet never ends one, whatever its sequence byte says.
     const AssemblyStep step =
         assemble(reader.record, reader.recordBuffer, STATION_RECORD_SIZE, report, false);
+    if (step == AssemblyStep::Dropped && history) {
+        // A packet went missing (or came twice, or out of order): the
+        // console has moved on and the record can never be completed.
+        skipHistoryRecord(reader, bigEndian16(report + 4));
+        return;
+    }
     if (step == AssemblyStep::Dropped || step == AssemblyStep::Assembling)
         return;
     if (history)
@@ -254,6 +290,7 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
     reader.lastGivenUp = NO_RECORD_GIVEN_UP;
     reader.skippedRecords = 0;
     reader.remaining = 0;
+    reader.recordNumber = 0;
     resetAssembly(reader.record);
     resetAssembly(reader.fb);
     resetAssembly(reader.f1);

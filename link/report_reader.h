@@ -46,6 +46,7 @@ struct ReportReader {
     std::uint32_t lastGivenUp;
     std::uint32_t skippedRecords;
     std::int32_t remaining;
+    std::uint32_t recordNumber; // of the history record being assembled
 
     Assembly record; // 0xFE, counter recordPacket
     Assembly fb;     // 0xFB, counter fbPacket
@@ -64,6 +65,11 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
 // outside the reader's buffers or the history slots:
 // - a packet whose payload length exceeds MAX_PAYLOAD is acknowledged but
 //   dropped, and its kind's assembly starts again at the next packet 1;
+// - a packet 1 always starts a new message, abandoning an unfinished one;
+// - a history record that cannot be completed (given up, a packet of it
+//   missing, repeated or out of order) is counted once, so the download
+//   still completes, and the download completes when the last expected
+//   record is such a one;
 // - a message longer than its buffer minus the terminating zero (449 bytes
 //   for 0xFE, 1023 for 0xFB/0xF1) is never delivered; a history record that
 //   overflowed is counted like one given up;

@@ -53,6 +53,18 @@ protected:
         sendMessage(KIND_OBSERVATION, observationHeader(count, number), text);
     }
 
+    // History record `number` with its packet `lost` (1-based) never sent.
+    void sendHistoryWithout(std::uint16_t count, std::uint16_t number, const std::string& text, std::size_t lost)
+    {
+        EncodedMessage message;
+        ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(count, number),
+                                    reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), message));
+        ASSERT_LE(lost, message.count);
+        for (std::size_t i = 0; i < message.count; ++i)
+            if (i + 1 != lost)
+                send(message.reports[i]);
+    }
+
     // Ten damaged packets of history record `number`: the reader gives it up.
     void giveUpHistory(std::uint16_t count, std::uint16_t number)
     {

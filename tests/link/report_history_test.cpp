@@ -80,9 +80,12 @@ TEST_F(HistoryDownload, FirstRecordGivenUpCountsWhateverItsNumber)
 
 TEST_F(HistoryDownload, CompletesOnceWhenTheCountGoesBelowZero)
 {
-    // Record 2 is given up and then arrives intact after all: counted twice.
+    // The last record is given up: the download completes there, since the
+    // console moves on; a further give-up and the record arriving intact
+    // after all change nothing.
     sendHistory(2, 1, record(1));
     giveUpHistory(2, 2);
+    EXPECT_EQ(1u, historyComplete.load());
     giveUpHistory(2, 3);
     sendHistory(2, 2, record(2));
     EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
@@ -95,8 +98,79 @@ TEST_F(HistoryDownload, CompletesOnceWhenTheCountGoesBelowZero)
     sendHistory(2, 4, record(4));
     EXPECT_EQ(messagesBefore, deliveries.size());
     EXPECT_LT(acksBefore, countOf(CMD_RECORD_ACK));
-    EXPECT_EQ(record(2), slots[1].text);
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(0, slots[1].text[0]);
+}
+
+// A console that loses a packet has moved on: the record can never be
+// completed, and the download must not wait for it.
+TEST_F(HistoryDownload, RecordMissingAPacketIsCountedAndTheRestStayInOrder)
+{
+    for (int lost : {1, 2, 4}) { // first, middle, last of its 4 packets
+        SCOPED_TRACE(lost);
+        sendLive(observationLine(lost)); // ends the last download
+        deliveries.clear();
+        historyComplete = 0;
+        for (StationRecord& slot : slots)
+            slot.text[0] = 0;
+        sendHistory(3, 1, record(1));
+        sendHistoryWithout(3, 2, record(2), lost);
+        sendHistory(3, 3, record(3));
+        EXPECT_EQ(record(1), slots[0].text);
+        EXPECT_EQ(record(3), slots[1].text);
+        EXPECT_EQ(0, slots[2].text[0]);
+        EXPECT_EQ((std::vector<std::intptr_t>{1, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+        EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+        EXPECT_EQ(1u, historyComplete.load());
+    }
+}
+
+// (A last record missing only its last packet shows nothing to the reader
+// until the console sends again.)
+TEST_F(HistoryDownload, LastRecordMissingAPacketCompletesTheDownload)
+{
+    sendHistory(2, 1, record(1));
+    sendHistoryWithout(2, 2, record(2), 2);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(0, slots[1].text[0]);
+}
+
+// Packets sent twice or out of order (a resend after a lost answer, a
+// swapped pair) lose only their own record; a repeated first packet loses
+// nothing, since a first packet always starts the message again.
+TEST_F(HistoryDownload, RepeatedAndSwappedPacketsCountTheirRecordOnce)
+{
+    const std::string second = record(2);
+    EncodedMessage swapped;
+    ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(4, 2),
+                                reinterpret_cast<const std::uint8_t*>(second.data()), second.size(), swapped));
+    ASSERT_EQ(4u, swapped.count);
+    const std::string third = record(3);
+    EncodedMessage repeated;
+    ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(4, 3),
+                                reinterpret_cast<const std::uint8_t*>(third.data()), third.size(), repeated));
+    sendHistory(4, 1, record(1));
+    for (int i : {0, 1, 3, 2})
+        send(swapped.reports[i]);
+    for (int i : {0, 0, 1, 1, 2, 3})
+        send(repeated.reports[i]);
+    EXPECT_EQ(0u, historyComplete.load());
+    sendHistory(4, 4, record(4));
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(record(4), slots[1].text);
     EXPECT_EQ(0, slots[2].text[0]);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 4}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, historyComplete.load());
+
+    // The same repeated first packet alone: the record arrives whole.
+    deliveries.clear();
+    sendLive(observationLine(1));
+    historyComplete = 0;
+    for (int i : {0, 0, 1, 2, 3})
+        send(repeated.reports[i]);
+    EXPECT_EQ(record(3), slots[0].text);
 }
 
 TEST_F(HistoryDownload, RecordsBeyondTheStoreAreCountedNotStored)

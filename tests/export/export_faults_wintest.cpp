@@ -1,0 +1,297 @@
+// The export under faults, from end to end with the program's own windows
+// in this process: a download through damaged and lost packets, the console
+// vanishing in the download and while the file is written, and a console
+// that never answers the history request. Each prints its figures.
+//
+// AEROVANE_SOAK_RECORDS sets the damaged download's size (default 3,000;
+// scripts/export-soak.sh runs it with 60,000).
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/app_state_win.h"
+#include "app/language_tables.h"
+#include "app/main_window_win.h"
+#include "app/message_box_win.h"
+#include "export/export_file.h"
+#include "export/export_job.h"
+#include "export/export_job_win.h"
+#include "link/commands.h"
+#include "link/console_option.h"
+#include "link/link_flags.h"
+#include "link/messages.h"
+#include "resources/resource_ids.h"
+#include "tests/support/app_fixture_win.h"
+#include "tests/support/simulator_process_win.h"
+#include "tests/support/test_window_win.h"
+
+namespace {
+
+constexpr DWORD WAIT_MS = 15000;
+constexpr int DEFAULT_SOAK_RECORDS = 3000;
+constexpr int KEY_NO_CONNECTION = 56;
+
+int soakRecords()
+{
+    const char* wanted = std::getenv("AEROVANE_SOAK_RECORDS");
+    const int records = wanted ? std::atoi(wanted) : DEFAULT_SOAK_RECORDS;
+    return records > 0 && records <= 65535 ? records : DEFAULT_SOAK_RECORDS;
+}
+
+std::vector<std::wstring> boxes;
+int WINAPI recordBox(HWND, LPCWSTR text, LPCWSTR, UINT)
+{
+    boxes.push_back(text ? text : L"");
+    return IDOK;
+}
+
+std::wstring chosenFile;
+int dialogCalls = 0;
+BOOL WINAPI chooseTestFile(LPOPENFILENAMEW dialog)
+{
+    ++dialogCalls;
+    std::wcsncpy(dialog->lpstrFile, chosenFile.c_str(), dialog->nMaxFile - 1);
+    return TRUE;
+}
+
+WNDPROC dashboardProcedure = nullptr;
+std::vector<LPARAM> exportResults;
+int historyDoneCount = 0;
+LRESULT CALLBACK watchDashboard(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_HISTORY_DONE)
+        ++historyDoneCount;
+    if (message == WM_EXPORT_RESULT)
+        exportResults.push_back(lParam);
+    return CallWindowProcW(dashboardProcedure, window, message, wParam, lParam);
+}
+
+class ExportFaults : public AppTest {
+protected:
+    void SetUp() override
+    {
+        AppTest::SetUp();
+        boxes.clear();
+        exportResults.clear();
+        historyDoneCount = 0;
+        dialogCalls = 0;
+        showMessageBox = recordBox;
+        exportSaveDialog = chooseTestFile;
+        chosenFile = tempPath(L"history.csv");
+        logPath = tempPath(L"sim.log");
+        pipeName = uniquePipeName(L"faults");
+    }
+
+    void TearDown() override
+    {
+        pumpUntil([] { return exportRunning == 0; }, WAIT_MS);
+        AppTest::TearDown();
+        EXPECT_TRUE(endSimulator(simulator, WAIT_MS)) << "the simulator did not end";
+        showMessageBox = MessageBoxW;
+        exportSaveDialog = GetSaveFileNameW;
+        exportWrite = savedWrite;
+    }
+
+    void serve(const std::wstring& options)
+    {
+        ASSERT_TRUE(startSimulator(simulator, pipeName,
+                                   L"--once --seed=7 --live-interval=0 --upload-interval=0 --clock-interval=0 "
+                                   L"--log=\"" + logPath + L"\" " + options,
+                                   WAIT_MS));
+    }
+
+    void startProgram()
+    {
+        std::wcsncpy(consolePath, pipeName.c_str(), CONSOLE_PATH_SIZE - 1);
+        ASSERT_EQ(1, createMainWindow(GetModuleHandleW(nullptr), SW_HIDE));
+        ASSERT_NE(nullptr, dashboardPage);
+        dashboardProcedure = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(dashboardPage, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchDashboard)));
+        ASSERT_TRUE(pumpUntil([] { return deviceReady == 1; }, WAIT_MS));
+    }
+
+    void exportEverything()
+    {
+        CheckDlgButton(setupPage, IDC_WHOLE_PERIOD, BST_CHECKED);
+        for (int id = IDC_DATA_SET_PRESSURE; id <= IDC_DATA_SET_CHANNEL7; ++id)
+            CheckDlgButton(setupPage, id, BST_CHECKED);
+        const int before = dialogCalls;
+        click(setupPage, IDC_EXPORT);
+        ASSERT_EQ(before + 1, dialogCalls) << "the Export button was not taken";
+    }
+
+    // Back to idle after the console vanished: "No connection", no
+    // download, no export, nothing to cancel, no file.
+    void expectIdleWithoutFile()
+    {
+        ASSERT_TRUE(pumpUntil([] { return deviceReady == 0 && historyActive == 0 && exportRunning == 0; },
+                              WAIT_MS))
+            << "deviceReady " << deviceReady << ", historyActive " << historyActive;
+        EXPECT_EQ(std::wstring(languageText(KEY_NO_CONNECTION)), textOf(statusBar, IDC_CONNECTION_TEXT));
+        EXPECT_FALSE(shown(GetDlgItem(statusBar, IDC_CANCEL_TRANSFER)));
+        EXPECT_FALSE(fileExists(chosenFile)) << "a partial file stayed";
+    }
+
+    // A second console on the same pipe: the program finds it by itself
+    // and a whole export goes through.
+    void expectNextConnectionExports(int count)
+    {
+        SimulatorProcess first = simulator;
+        EXPECT_TRUE(endSimulator(first, WAIT_MS));
+        simulator = SimulatorProcess{};
+        DeleteFileW(logPath.c_str());
+        serve(L"--history=" + std::to_wstring(count));
+        ASSERT_FALSE(HasFatalFailure());
+        const ULONGLONG start = GetTickCount64();
+        ASSERT_TRUE(pumpUntil([] { return deviceReady == 1; }, WAIT_MS)) << "the program did not reconnect";
+        std::printf("reconnected %llu ms after the console came back\n", GetTickCount64() - start);
+        exportResults.clear();
+        exportEverything();
+        ASSERT_TRUE(pumpUntil([] { return !exportResults.empty() && exportRunning == 0; }, WAIT_MS * 2));
+        EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
+        std::string problem;
+        EXPECT_EQ(static_cast<std::size_t>(count), exportedRows(chosenFile, problem).size()) << problem;
+    }
+
+    SimulatorProcess simulator;
+    std::wstring logPath;
+    ExportWrite savedWrite = exportWrite;
+};
+
+// 2% of the packets damaged (each NAKed and sent again) and every 250th
+// record losing a packet: each record the reader acknowledged whole is a
+// row, in order; a record that lost a packet is missing, and counted so the
+// download still completes.
+TEST_F(ExportFaults, DamagedAndLostPacketsLoseNoAcknowledgedRecord)
+{
+    const int count = soakRecords();
+    serve(L"--bad-crc-every=50 --lose-packet --fault-every=250 --history=" + std::to_wstring(count));
+    startProgram();
+    const ULONGLONG start = GetTickCount64();
+    exportEverything();
+    const DWORD limit = 30000 + static_cast<DWORD>(count) * 10;
+    ASSERT_TRUE(pumpUntil([] { return !exportResults.empty() && exportRunning == 0; }, limit))
+        << historyDoneCount << " downloads completed, " << historyTotal << " announced";
+    const ULONGLONG took = GetTickCount64() - start;
+    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
+    EXPECT_TRUE(boxes.empty()) << "a message box appeared";
+
+    close();
+    EXPECT_TRUE(endSimulator(simulator, WAIT_MS));
+    std::vector<std::string> kept;
+    int lost = 0;
+    int givenUp = 0;
+    for (const LoggedRecord& record : loggedHistory(logPath, count)) {
+        if (record.status == "ok")
+            kept.push_back(record.text);
+        else if (record.status == "faulted")
+            ++lost;
+        else if (record.status == "given-up")
+            ++givenUp;
+        else
+            ADD_FAILURE() << "record " << record.number << " " << record.status;
+    }
+    std::string problem;
+    const std::vector<std::string> rows = exportedRows(chosenFile, problem);
+    std::printf("%d records: %zu acknowledged whole, %d lost a packet, %d given up; %zu rows in %llu ms\n",
+                count, kept.size(), lost, givenUp, rows.size(), took);
+    EXPECT_GT(lost, 0) << "no packet was lost: the fault options did nothing";
+    EXPECT_EQ(static_cast<std::size_t>(count), kept.size() + static_cast<std::size_t>(lost + givenUp));
+    ASSERT_TRUE(problem.empty()) << problem;
+    ASSERT_EQ(kept.size(), rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        ASSERT_EQ(expectedRow(kept[i]), rows[i]) << "row " << i;
+}
+
+TEST_F(ExportFaults, ConsoleVanishingInTheDownloadLeavesNoFileAndTheNextConsoleWorks)
+{
+    serve(L"--vanish-after=150 --history=1000");
+    startProgram();
+    exportEverything();
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(pumpUntil([] { return deviceReady == 0; }, WAIT_MS)) << "the vanished console went unnoticed";
+    std::printf("vanished in the download: absent %llu ms after the export began\n", GetTickCount64() - start);
+    expectIdleWithoutFile();
+    EXPECT_TRUE(exportResults.empty());
+    EXPECT_EQ(0, historyDoneCount);
+    ASSERT_FALSE(HasFatalFailure());
+    expectNextConnectionExports(200);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(ExportFaults, ConsoleVanishingWhileTheFileIsWrittenDeletesIt)
+{
+    serve(L"--history=800");
+    startProgram();
+    // Rows go out slowly, so the console can vanish in the middle.
+    exportWrite = [](const void* data, std::size_t size, FILE* file) -> std::size_t {
+        Sleep(3);
+        return std::fwrite(data, 1, size, file);
+    };
+    exportEverything();
+    ASSERT_TRUE(pumpUntil([] { return historyDoneCount == 1; }, WAIT_MS * 2));
+    ASSERT_EQ(1u, exportRunning.load()) << "the file was written too fast to test";
+    ASSERT_TRUE(pumpUntil([&] { return fileExists(chosenFile); }, WAIT_MS));
+    killSimulator(simulator);
+    expectIdleWithoutFile();
+    exportWrite = savedWrite;
+    // A cancelled export says "finished"; its file is gone all the same.
+    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_FALSE(HasFatalFailure());
+    expectNextConnectionExports(200);
+}
+
+// The history request goes out and nothing comes back: the window keeps
+// answering, and Export can be pressed again, sending a new request.
+TEST_F(ExportFaults, ConsoleThatNeverAnswersHistoryLeavesTheWindowResponsive)
+{
+    start(true);
+    ASSERT_FALSE(HasFatalFailure());
+    dialogCalls = 0;
+    exportEverything();
+    CommandReport command{};
+    ASSERT_TRUE(receiveCommand(console, command, WAIT_MS));
+    EXPECT_EQ(CMD_READ_HISTORY, command);
+
+    // Asked from another thread, as the system asks a window it suspects hung.
+    std::atomic<int> answered{-1};
+    std::atomic<DWORD> answerMs{0};
+    const HWND window = mainWindow;
+    std::thread asker([&] {
+        for (int i = 0; i < 10; ++i) {
+            DWORD_PTR result = 0;
+            const ULONGLONG before = GetTickCount64();
+            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result)) {
+                answered = 0;
+                return;
+            }
+            answerMs = std::max<DWORD>(answerMs, static_cast<DWORD>(GetTickCount64() - before));
+            Sleep(100);
+        }
+        answered = 1;
+    });
+    pumpUntil([&] { return answered != -1; }, WAIT_MS);
+    asker.join();
+    std::printf("window answered 10 of 10 asks in %lu ms at most while the history request hung\n",
+                static_cast<unsigned long>(answerMs.load()));
+    EXPECT_EQ(1, answered.load()) << "the window did not answer";
+    EXPECT_EQ(0u, historyActive.load());
+
+    exportEverything();
+    EXPECT_EQ(2, dialogCalls);
+    ASSERT_TRUE(receiveCommand(console, command, WAIT_MS)) << "no second history request";
+    EXPECT_EQ(CMD_READ_HISTORY, command);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(fileExists(chosenFile));
+}
+
+} // namespace
