@@ -1,5 +1,6 @@
 #include "export/export_file.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -243,15 +244,6 @@ bool dataSetChosen(const DataSetSelection& sets, int dataSet)
     }
 }
 
-const wchar_t* columnText(const Column& column, const StationFields& fields, const UnitSettings& units)
-{
-    if (column.field == PRESSURE_COLUMN_FIELD)
-        return fields.text[pressureField(units.pressureType)];
-    if (column.field == DIRECTION_COLUMN_FIELD)
-        return directionFieldText(fields, units.directionUnit);
-    return fields.text[column.field];
-}
-
 Quantity columnQuantity(const Column& column)
 {
     if (column.field == PRESSURE_COLUMN_FIELD)
@@ -261,91 +253,222 @@ Quantity columnQuantity(const Column& column)
     return fieldQuantity(column.field);
 }
 
+// An ASCII text of known length, with one bounds check for all of it: the
+// pads and separators around every cell.
+template <std::size_t N>
+void putAscii(Utf16Line& line, const char (&text)[N])
+{
+    constexpr std::size_t length = N - 1;
+    if (line.used + 2 * length > sizeof line.bytes)
+        return; // never write past the end
+    for (std::size_t i = 0; i < length; ++i) {
+        line.bytes[line.used + 2 * i] = static_cast<unsigned char>(text[i]);
+        line.bytes[line.used + 2 * i + 1] = 0;
+    }
+    line.used += 2 * length;
+}
+
+// What a data row needs of each column, worked out once per file and unit
+// setting instead of once per cell.
+constexpr int NO_FIELD = -1; // the column's data set is off: an empty cell
+
+struct CellPlan {
+    int field; // the record field shown, or NO_FIELD
+    Quantity quantity;
+    std::uint8_t code;       // the unit code governing quantity
+    bool converted;          // convertFieldText changes the text, not only copies it
+    bool remembered;         // the memo can key this quantity and code
+    std::uint64_t memoTag;   // quantity and code in the memo key's top byte
+};
+
+struct RowPlan {
+    UnitSettings units;
+    CellPlan cells[EXPORT_COLUMN_COUNT];
+};
+
+void makeRowPlan(RowPlan& plan, const DataSetSelection& sets, const UnitSettings& units)
+{
+    plan.units = units;
+    for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
+        const Column& column = COLUMNS[i];
+        CellPlan& cell = plan.cells[i];
+        if (!dataSetChosen(sets, column.dataSet))
+            cell.field = NO_FIELD;
+        else if (column.field == PRESSURE_COLUMN_FIELD)
+            cell.field = pressureField(units.pressureType);
+        else if (column.field == DIRECTION_COLUMN_FIELD)
+            cell.field = directionField(units.directionUnit);
+        else
+            cell.field = column.field;
+        cell.quantity = columnQuantity(column);
+        cell.code = unitCodeFor(cell.quantity, units);
+        cell.converted = convertsFieldText(cell.quantity, cell.code);
+        cell.remembered = cell.code < 16;
+        cell.memoTag = static_cast<std::uint64_t>(static_cast<int>(cell.quantity) << 4 | (cell.code & 0xF)) << 56;
+    }
+}
+
+bool sameUnits(const UnitSettings& a, const UnitSettings& b)
+{
+    return a.temperatureUnit == b.temperatureUnit && a.rainUnit == b.rainUnit && a.pressureUnit == b.pressureUnit
+        && a.windUnit == b.windUnit && a.pressureType == b.pressureType && a.directionUnit == b.directionUnit;
+}
+
+// The field's text as parseStationRecord gives it: each byte the character
+// of the same value.
+void widenField(const char* record, const FieldSpan& span, wchar_t (&text)[STATION_FIELD_SIZE])
+{
+    for (std::size_t i = 0; i < span.length; ++i)
+        text[i] = static_cast<wchar_t>(static_cast<unsigned char>(record[span.start + i]));
+    text[span.length] = L'\0';
+}
+
 // Conversions repeat: a console's history holds a few hundred distinct
 // temperature, rain, pressure and wind texts, and converting one costs far
 // more than writing it. The export remembers recent results of
 // convertFieldText, keyed by the exact text, quantity and unit code; the
 // conversion itself stays the readings' one. Short texts only (nearly all
-// of them): a key or a result is up to seven bytes packed in a word.
+// of them): a key is up to seven bytes packed in a word, and a result up to
+// seven characters kept ready as the UTF-16LE bytes of the cell, so a
+// remembered cell is one copy.
 constexpr std::size_t MEMO_TEXT_MAX = 7;
-constexpr int MEMO_BITS = 12;
+constexpr int MEMO_BITS = 14;
 
-struct ConversionMemo {
-    // key: the text's bytes, then quantity and code in the top byte; a
-    // text never holds a zero byte, so zero marks an empty entry.
-    std::uint64_t keys[std::size_t{1} << MEMO_BITS];
-    // value: the result's bytes, its length in the top byte.
-    std::uint64_t values[std::size_t{1} << MEMO_BITS];
+struct MemoEntry {
+    // The field's bytes, then quantity and code in the top byte; a field
+    // never holds a zero byte, so zero marks an empty entry.
+    std::uint64_t key;
+    unsigned char cell[2 * (MEMO_TEXT_MAX + 1)]; // copied whole; `bytes` of it count
+    std::size_t bytes;
 };
 
-// Packs a text of 1..7 characters of one byte each; 0 when it does not fit.
-std::uint64_t packText(const wchar_t* text, std::size_t& length)
+struct ConversionMemo {
+    MemoEntry entries[std::size_t{1} << MEMO_BITS];
+};
+
+// The field's 1..7 bytes packed in a word, the first in the low byte; 0 for
+// an empty or longer field.
+std::uint64_t packField(const char* record, const FieldSpan& span)
 {
+    if (span.length == 0 || span.length > MEMO_TEXT_MAX)
+        return 0;
+    const std::uint64_t mask = (std::uint64_t{1} << (8 * span.length)) - 1;
     std::uint64_t packed = 0;
-    for (length = 0; text[length] != L'\0'; ++length) {
-        const std::uint32_t c = static_cast<std::uint32_t>(text[length]);
-        if (length == MEMO_TEXT_MAX || c > 0xFF)
-            return 0;
-        packed |= static_cast<std::uint64_t>(c) << (8 * length);
+    if (std::endian::native == std::endian::little && span.start + sizeof packed <= STATION_RECORD_SIZE) {
+        // One load instead of a loop over the bytes; the bytes past the
+        // field are masked off.
+        std::memcpy(&packed, record + span.start, sizeof packed);
+        return packed & mask;
     }
+    for (std::size_t i = 0; i < span.length; ++i)
+        packed |= static_cast<std::uint64_t>(static_cast<unsigned char>(record[span.start + i])) << (8 * i);
     return packed;
 }
 
-// Puts the cell text of `text` converted for `quantity` in `code`, as
-// convertFieldText gives it. Without a memo, or for a text the memo cannot
-// hold, it is simply converted.
-void putCell(Utf16Line& line, ConversionMemo* memo, Quantity quantity, std::uint8_t code,
-             const wchar_t* text)
+void remember(MemoEntry& entry, std::uint64_t key, const wchar_t* value, std::size_t length)
 {
-    wchar_t value[VALUE_TEXT_SIZE];
-    std::size_t length = 0;
-    const std::uint64_t packed = memo != nullptr && code < 16 ? packText(text, length) : 0;
-    if (packed == 0) {
-        convertFieldText(quantity, code, text, value, VALUE_TEXT_SIZE);
-        put(line, value);
+    if (length > MEMO_TEXT_MAX)
         return;
+    // Only single UTF-16 units: a cell copy never splits a pair.
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t code = static_cast<std::uint32_t>(value[i]);
+        if (code > 0xFFFF)
+            return;
     }
-    const std::uint64_t key = packed | static_cast<std::uint64_t>(static_cast<int>(quantity) << 4 | code) << 56;
-    const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - MEMO_BITS));
-    if (memo->keys[slot] == key) {
-        const std::uint64_t found = memo->values[slot];
-        const std::size_t valueLength = static_cast<std::size_t>(found >> 56);
-        for (std::size_t i = 0; i < valueLength; ++i)
-            put(line, static_cast<wchar_t>((found >> (8 * i)) & 0xFF));
-        return;
+    entry.key = key;
+    std::memset(entry.cell, 0, sizeof entry.cell);
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint32_t code = static_cast<std::uint32_t>(value[i]);
+        entry.cell[2 * i] = static_cast<unsigned char>(code & 0xFF);
+        entry.cell[2 * i + 1] = static_cast<unsigned char>(code >> 8);
     }
-    const std::size_t valueLength = convertFieldText(quantity, code, text, value, VALUE_TEXT_SIZE);
-    put(line, value);
-    std::size_t packedLength = 0;
-    const std::uint64_t result = packText(value, packedLength);
-    if (result == 0 && valueLength != 0)
-        return;
-    memo->keys[slot] = key;
-    memo->values[slot] = result | static_cast<std::uint64_t>(valueLength) << 56;
+    entry.bytes = 2 * length;
 }
 
-int writeRow(const StationRecord& slot, std::FILE* file, const ExportRequest& request,
-             const UnitSettings& units, ConversionMemo* memo)
+// The field's bytes as the characters of the same value. A short field
+// (every one of a real record) is widened sixteen bytes at a time with no
+// test per byte, when the record and the line have room for all sixteen;
+// what lies past the field is overwritten by the next cell.
+void putBytes(Utf16Line& line, const char* record, const FieldSpan& span)
+{
+    constexpr std::size_t BLOCK = 16;
+    unsigned char* out = line.bytes + line.used;
+    const char* in = record + span.start;
+    if (span.length <= BLOCK && span.start + BLOCK <= STATION_RECORD_SIZE
+        && line.used + 2 * BLOCK <= sizeof line.bytes) {
+        for (std::size_t i = 0; i < BLOCK; ++i) {
+            out[2 * i] = static_cast<unsigned char>(in[i]);
+            out[2 * i + 1] = 0;
+        }
+    } else if (line.used + 2 * span.length <= sizeof line.bytes) {
+        for (std::size_t i = 0; i < span.length; ++i) {
+            out[2 * i] = static_cast<unsigned char>(in[i]);
+            out[2 * i + 1] = 0;
+        }
+    } else {
+        return; // never write past the end
+    }
+    line.used += 2 * span.length;
+}
+
+// Puts the text of the field at `span` converted as `cell` says, as
+// convertFieldText gives it. Without a memo, or for a text the memo cannot
+// hold, it is simply converted.
+void putCell(Utf16Line& line, ConversionMemo* memo, const CellPlan& cell, const char* record,
+             const FieldSpan& span)
+{
+    if (!cell.converted) {
+        // convertFieldText would copy the text unchanged (a field is never
+        // longer than its room): its bytes go straight into the line.
+        putBytes(line, record, span);
+        return;
+    }
+    const std::uint64_t packed = memo != nullptr && cell.remembered ? packField(record, span) : 0;
+    const std::uint64_t key = packed | cell.memoTag;
+    const std::size_t slot = static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> (64 - MEMO_BITS));
+    if (packed != 0) {
+        const MemoEntry& entry = memo->entries[slot];
+        if (entry.key == key && line.used + sizeof entry.cell <= sizeof line.bytes) {
+            std::memcpy(line.bytes + line.used, entry.cell, sizeof entry.cell);
+            line.used += entry.bytes;
+            return;
+        }
+    }
+    wchar_t text[STATION_FIELD_SIZE];
+    widenField(record, span, text);
+    wchar_t value[VALUE_TEXT_SIZE];
+    const std::size_t length = convertFieldText(cell.quantity, cell.code, text, value, VALUE_TEXT_SIZE);
+    put(line, value);
+    if (packed != 0)
+        remember(memo->entries[slot], key, value, length);
+}
+
+// The record is split, not parsed into StationFields: the row reads each
+// field's bytes where they stand, and only a date, or a value the memo does
+// not know, is widened to text.
+int writeRow(const StationRecord& slot, std::FILE* file, const ExportRequest& request, const RowPlan& plan,
+             ConversionMemo* memo)
 {
     if (slot.text[0] == '\0')
         return 1;
-    StationFields fields;
-    parseStationRecord(&slot, fields);
-    if (!recordInPeriod(fields.text[StationFields::recordDate], request))
+    StationFieldSpans spans;
+    splitStationRecord(slot.text, STATION_RECORD_SIZE, spans);
+    wchar_t date[STATION_FIELD_SIZE];
+    widenField(slot.text, spans.field[StationFields::recordDate], date);
+    if (!recordInPeriod(date, request))
         return 1;
 
     Utf16Line line;
     line.used = 0;
+    putAscii(line, " ");
     for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
-        const Column& column = COLUMNS[i];
-        put(line, i > 0 ? L"\t " : L" ");
-        if (dataSetChosen(request.dataSets, column.dataSet)) {
-            const Quantity quantity = columnQuantity(column);
-            putCell(line, memo, quantity, unitCodeFor(quantity, units), columnText(column, fields, units));
-        }
-        put(line, L' ');
+        const CellPlan& cell = plan.cells[i];
+        if (i > 0)
+            putAscii(line, " \t ");
+        if (cell.field != NO_FIELD)
+            putCell(line, memo, cell, slot.text, spans.field[cell.field]);
     }
-    put(line, L'\n');
+    putAscii(line, " \n");
     return writeLine(file, line);
 }
 
@@ -384,7 +507,9 @@ int writeExportHeader(std::FILE* file, const UnitSettings& units)
 int writeExportRow(const StationRecord& slot, std::FILE* file, const ExportRequest& request,
                    const UnitSettings& units)
 {
-    return writeRow(slot, file, request, units, nullptr);
+    RowPlan plan;
+    makeRowPlan(plan, request.dataSets, units);
+    return writeRow(slot, file, request, plan, nullptr);
 }
 
 ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::size_t count,
@@ -395,11 +520,17 @@ ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::
     // Without room for the memo every value is simply converted.
     ConversionMemo* memo = new (std::nothrow) ConversionMemo{};
     ExportOutcome outcome = ExportOutcome::written;
-    if (writeExportHeader(file, currentUnitSettings()) == 0) {
+    RowPlan plan;
+    makeRowPlan(plan, request.dataSets, currentUnitSettings());
+    if (writeExportHeader(file, plan.units) == 0) {
         outcome = ExportOutcome::failed;
     } else {
         for (std::size_t i = 0; i < count; ++i) {
-            if (writeRow(slots[i], file, request, currentUnitSettings(), memo) == 0) {
+            // The user may change the units between two rows.
+            const UnitSettings units = currentUnitSettings();
+            if (!sameUnits(units, plan.units))
+                makeRowPlan(plan, request.dataSets, units);
+            if (writeRow(slots[i], file, request, plan, memo) == 0) {
                 outcome = ExportOutcome::failed;
                 break;
             }

@@ -39,10 +39,14 @@ int compassSectorForDegrees(int degrees)
     return 1;
 }
 
+int directionField(std::uint8_t directionUnit)
+{
+    return directionUnit == DIRECTION_DEGREES ? StationFields::windDirDegrees : StationFields::windDirPoint;
+}
+
 const wchar_t* directionFieldText(const StationFields& fields, std::uint8_t directionUnit)
 {
-    return directionUnit == DIRECTION_DEGREES ? fields.text[StationFields::windDirDegrees]
-                                              : fields.text[StationFields::windDirPoint];
+    return fields.text[directionField(directionUnit)];
 }
 
 int directionSector(const wchar_t* text, std::uint8_t directionUnit)

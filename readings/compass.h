@@ -22,7 +22,9 @@ int compassSectorForPoint(const wchar_t* text);
 // between the console's S (169..190) and SSW (192..213) and is taken as S.
 int compassSectorForDegrees(int degrees);
 
-// windDirDegrees for DIRECTION_DEGREES, windDirPoint for any other code.
+// windDirDegrees for DIRECTION_DEGREES, windDirPoint for any other code:
+// the field's index, and its text.
+int directionField(std::uint8_t directionUnit);
 const wchar_t* directionFieldText(const StationFields& fields, std::uint8_t directionUnit);
 
 // The sector of a direction text in the given unit: the bearing read as a

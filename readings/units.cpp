@@ -155,6 +155,11 @@ std::size_t convertFieldText(Quantity quantity, std::uint8_t unitCode, const wch
     return formatFixed(value, conversion.decimals, out, capacity);
 }
 
+bool convertsFieldText(Quantity quantity, std::uint8_t unitCode)
+{
+    return conversionFor(quantity, unitCode).convert != nullptr;
+}
+
 const wchar_t* unitText(Quantity quantity, std::uint8_t unitCode)
 {
     switch (quantity) {

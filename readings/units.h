@@ -75,6 +75,10 @@ constexpr std::size_t VALUE_TEXT_SIZE = STATION_FIELD_SIZE;
 std::size_t convertFieldText(Quantity quantity, std::uint8_t unitCode, const wchar_t* text,
                              wchar_t* out, std::size_t capacity);
 
+// Whether convertFieldText converts texts of `quantity` in `unitCode`;
+// when not, it copies every text unchanged (cut to capacity - 1).
+bool convertsFieldText(Quantity quantity, std::uint8_t unitCode);
+
 // The unit text shown beside a value on the dashboard: temperature 0 "°C",
 // other "°F"; pressure 0 "hPa", 1 "mmHg", other "inHg"; wind 0 "mph",
 // 1 "m/s", 2 "km/h", other "knots"; rain 1 "in", other "mm"; rain rate
