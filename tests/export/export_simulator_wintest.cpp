@@ -28,6 +28,7 @@
 #include "link/messages.h"
 #include "resources/resource_ids.h"
 #include "tests/support/app_fixture_win.h"
+#include "tests/support/simulator_process_win.h"
 #include "tests/support/test_window_win.h"
 
 namespace {
@@ -40,104 +41,6 @@ int historySize()
     const char* wanted = std::getenv("AEROVANE_EXPORT_RECORDS");
     const int records = wanted ? std::atoi(wanted) : DEFAULT_RECORDS;
     return records > 0 && records <= 65535 ? records : DEFAULT_RECORDS;
-}
-
-std::wstring besideThisExe(const wchar_t* name)
-{
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    const std::wstring self(path, length);
-    return self.substr(0, self.find_last_of(L'\\') + 1) + name;
-}
-
-std::vector<std::string> linesOf(const std::wstring& path)
-{
-    std::vector<std::string> lines;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file)
-        return lines;
-    std::string line;
-    for (int c; (c = std::fgetc(file)) != EOF;) {
-        if (c == '\n') {
-            while (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            lines.push_back(line);
-            line.clear();
-        } else {
-            line += static_cast<char>(c);
-        }
-    }
-    std::fclose(file);
-    return lines;
-}
-
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-        if (end == std::string::npos)
-            return parts;
-        start = end + 1;
-    }
-}
-
-// The data rows of a UTF-16LE export file as 8-bit text (the records are
-// ASCII), after the mark, the header and the unit row.
-std::vector<std::string> exportedRows(const std::wstring& path, std::string& problem)
-{
-    std::string bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) {
-        problem = "no file";
-        return {};
-    }
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, got);
-    std::fclose(file);
-    if (bytes.size() < 2 || bytes[0] != '\xFF' || bytes[1] != '\xFE' || bytes.size() % 2 != 0) {
-        problem = "not UTF-16LE with a mark";
-        return {};
-    }
-    std::string text;
-    for (std::size_t i = 2; i < bytes.size(); i += 2) {
-        if (bytes[i + 1] != 0 && !(bytes[i] == '\xB0' && bytes[i + 1] == 0)) {
-            problem = "a character beyond 8 bits";
-            return {};
-        }
-        text += bytes[i];
-    }
-    // The header's two-line titles hold CR LF; rows end in a bare LF.
-    const std::size_t unitRow = text.find("\n yy-mm-dd ");
-    if (unitRow == std::string::npos) {
-        problem = "no unit row";
-        return {};
-    }
-    std::vector<std::string> rows = split(text.substr(text.find('\n', unitRow + 1) + 1), '\n');
-    if (rows.empty() || !rows.back().empty())
-        problem = "the last row has no LF";
-    rows.pop_back();
-    return rows;
-}
-
-// The record's fields in the export's column order with the default units
-// (relative pressure, compass points), every data set chosen: each value as
-// the console sent it.
-std::string expectedRow(const std::string& record)
-{
-    static const int COLUMN_FIELDS[33] = {1,  2,  13, 3,  4,  5,  6,  16, 17, 9,  10, 32, 12, 8,  33, 7,  34,
-                                          35, 15, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31};
-    const std::vector<std::string> fields = split(record, ' ');
-    std::string row;
-    for (int i = 0; i < 33; ++i) {
-        const std::size_t field = static_cast<std::size_t>(COLUMN_FIELDS[i]);
-        row += (i ? "\t " : " ") + (field < fields.size() ? fields[field] : "") + " ";
-    }
-    return row;
 }
 
 struct ShownBox {
