@@ -113,6 +113,9 @@ long receiveAll(HttpConnection& connection, const TransportHooks& hooks, char** 
     char* block = nullptr;
     std::size_t total = 0;
     char chunk[RECEIVE_CHUNK_SIZE];
+    // The time-out bounds each receive; a server dribbling a byte at a time
+    // would pass every one of them, so the whole reply gets the same time.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(hooks.timeoutMs);
     while (total < REPLY_CAP) {
         if (!setTimeoutBounded(connection.socket, setReceiveTimeout, hooks, SET_RECEIVE_TIMEOUT_ERROR)) {
             std::free(block);
@@ -138,6 +141,11 @@ long receiveAll(HttpConnection& connection, const TransportHooks& hooks, char** 
         block = grown;
         std::memcpy(block + total, chunk, static_cast<std::size_t>(n));
         total += static_cast<std::size_t>(n);
+        if (total < REPLY_CAP && std::chrono::steady_clock::now() > deadline) {
+            tell(hooks, RECEIVE_TIMEOUT);
+            std::free(block);
+            return -1;
+        }
     }
     *reply = block;
     return static_cast<long>(total);

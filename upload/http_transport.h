@@ -65,6 +65,7 @@ int connectOnce(HttpConnection& connection);
 long sendAll(HttpConnection& connection, const char* bytes, std::size_t length, const TransportHooks& hooks);
 // Collects the reply until the peer closes, a receive fails with an error
 // other than a time-out (what arrived is kept), or REPLY_CAP bytes are in.
+// The whole reply must come within the time-out too.
 // Returns the byte count with *reply a malloc'ed block (null for 0 bytes;
 // the caller frees it), or -1 on a time-out ("recv timeout!", nothing kept:
 // a reply cut short by silence is not trusted), -2 out of memory, -3 when

@@ -1,4 +1,5 @@
-// How many handles and threads this process holds, for leak checks.
+// How many handles, threads and private bytes this process holds, for leak
+// checks.
 #pragma once
 
 #include <windows.h>
@@ -9,3 +10,6 @@ unsigned long processHandleCount();
 
 // Threads of this process in a Toolhelp snapshot.
 unsigned long processThreadCount();
+
+// Private bytes (GetProcessMemoryInfo's PrivateUsage) of this process.
+unsigned long long processPrivateBytes();

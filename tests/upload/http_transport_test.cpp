@@ -3,6 +3,7 @@
 // neither waits nor collects without bound.
 #include "upload/http_transport.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -190,6 +191,26 @@ TEST_F(TransportTest, ReplyCutByResetAfterSuccessStillCounts)
     EXPECT_EQ(seen.reports, std::vector<UploadService>{SERVICE_WEATHER_UNDERGROUND});
     EXPECT_EQ(count(RECEIVE_TIMEOUT), 0);
     EXPECT_EQ(servedCount(server, 1), 1);
+}
+
+// A reply trickling in a byte at a time passes every receive's time-out;
+// the whole reply's time bounds it, and a trickle that ends in time counts.
+TEST_F(TransportTest, ReplyTricklingPastTheTimeOutIsCutOffAndOneInTimeCounts)
+{
+    {
+        Server slow({Act{std::string(OK_HEADERS) + "success\n" + std::string(400, 'x'), Act::CLOSE, 5}});
+        const auto start = std::chrono::steady_clock::now();
+        upload(slow, SERVICE_WEATHER_UNDERGROUND);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_TRUE(seen.reports.empty());
+        EXPECT_EQ(count(RECEIVE_TIMEOUT), UPLOAD_ATTEMPTS);
+        EXPECT_LT(took.count(), UPLOAD_ATTEMPTS * (SHORT_TIMEOUT_MS + 500));
+    }
+    seen = Observed{};
+    hooks.timeoutMs = 5000; // Sleep under Wine may take 15 ms a byte
+    Server quick({Act{"HTTP/1.0 200 OK\r\n\r\nsuccess\n", Act::CLOSE, 5}});
+    upload(quick, SERVICE_WEATHER_UNDERGROUND);
+    EXPECT_EQ(seen.reports, std::vector<UploadService>{SERVICE_WEATHER_UNDERGROUND});
 }
 
 TEST_F(TransportTest, RefusedConnectionIsTriedThreeTimesWithoutPauses)

@@ -57,6 +57,7 @@ struct Act {
     };
     std::string reply;
     Ending ending = CLOSE;
+    int byteGapMs = 0; // above 0: the reply goes out one byte at a time, this far apart
 };
 
 // Waits up to ms for s to be readable.
@@ -176,7 +177,10 @@ private:
         }
         // A client that stops reading ends the send with an error.
         for (std::size_t sent = 0; sent < act.reply.size() && !stopping;) {
-            const auto n = send(client, act.reply.data() + sent, static_cast<int>(act.reply.size() - sent), NO_SIGNAL);
+            if (act.byteGapMs > 0 && sent > 0)
+                std::this_thread::sleep_for(std::chrono::milliseconds(act.byteGapMs));
+            const std::size_t piece = act.byteGapMs > 0 ? 1 : act.reply.size() - sent;
+            const auto n = send(client, act.reply.data() + sent, static_cast<int>(piece), NO_SIGNAL);
             if (n <= 0)
                 break;
             sent += static_cast<std::size_t>(n);

@@ -1,0 +1,134 @@
+// The upload worker against loopback servers that misbehave: one that never
+// answers, one that answers a byte at a time (in time, and for ever), one
+// that resets, one that sends 10 MB. Each costs the worker a bounded time
+// and no lasting memory, and the request after it still goes out.
+#include "upload/upload_worker_win.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "tests/support/process_counts_win.h"
+#include "tests/support/test_window_win.h"
+#include "tests/upload/loopback_server.h"
+#include "tests/upload/page_double_win.h"
+#include "upload/http_transport.h"
+#include "upload/upload_hosts.h"
+#include "upload/upload_requests_win.h"
+
+namespace {
+
+using loopback::Act;
+using loopback::Server;
+
+const char WU_REQUEST[] = "GET /weatherstation/updateweatherstation.php?ID=K1&PASSWORD=p&tempf=50"
+                          "&action=updateraw HTTP/1.0\r\nHost:  127.0.0.1\r\n\r\n";
+const char WC_REQUEST[] = "GET /v01/set/wid/w/key/k/temp/104 HTTP/1.0\r\nHost:  127.0.0.1\r\n\r\n";
+const Act WC_ACCEPTS{"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n200"};
+const char WU_SUCCESS[] = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nsuccess\n";
+
+// Every attempt may take a receive time-out, and the whole reply as long.
+constexpr DWORD WORST_MS = UPLOAD_ATTEMPTS * 2 * UPLOAD_TIMEOUT_MS + 3000;
+// The worker keeps nothing of a reply once it is classified.
+constexpr unsigned long long MEMORY_SLACK = 2ull * 1024 * 1024;
+
+class UploadFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        loopback::pointHostsAtNothing();
+        ASSERT_EQ(startUploadWorker(), 1);
+        ASSERT_TRUE(page.create());
+    }
+
+    void TearDown() override
+    {
+        page.destroy();
+        loopback::pointHostsAtNothing();
+    }
+
+    static void point(UploadService service, const Server& server)
+    {
+        std::strcpy(uploadHosts[service].name, "127.0.0.1");
+        uploadHosts[service].port = server.port();
+    }
+
+    // Weather Underground goes to the faulty server, then Weathercloud to a
+    // good one: the second result shows when the worker is free again.
+    // Returns the milliseconds until then.
+    unsigned long long faultThenGood(Server& faulty, const char* name)
+    {
+        Server good({WC_ACCEPTS});
+        EXPECT_TRUE(faulty.listening());
+        EXPECT_TRUE(good.listening());
+        point(SERVICE_WEATHER_UNDERGROUND, faulty);
+        point(SERVICE_WEATHERCLOUD, good);
+        const unsigned long long before = processPrivateBytes();
+        const ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(postUploadRequest(SERVICE_WEATHER_UNDERGROUND, WU_REQUEST), 1);
+        EXPECT_EQ(postUploadRequest(SERVICE_WEATHERCLOUD, WC_REQUEST), 1);
+        const bool free = pumpUntil([&] { return !page.results.empty() && page.results.back() == WM_UPLOAD_OK; },
+                                    WORST_MS);
+        const ULONGLONG took = GetTickCount64() - start;
+        // Until the faulty server's last connection has ended, its reply may
+        // still be in the worker's hands.
+        faulty.waitForServed(UPLOAD_ATTEMPTS, 5000);
+        const unsigned long long after = processPrivateBytes();
+        std::printf("%s: worker free after %llu ms, %d connection(s), private bytes %llu -> %llu KiB\n", name,
+                    took, faulty.connections(), before / 1024, after / 1024);
+        EXPECT_TRUE(free) << name << ": the next request did not go out";
+        EXPECT_LT(took, WORST_MS);
+        EXPECT_LT(after, before + MEMORY_SLACK) << name;
+        EXPECT_EQ(good.requests(), std::vector<std::string>{WC_REQUEST});
+        return took;
+    }
+
+    page_double::Page page;
+};
+
+TEST_F(UploadFaults, ServerThatNeverAnswersCostsThreeTimeOuts)
+{
+    Server silent({Act{"", Act::SILENT}});
+    const unsigned long long took = faultThenGood(silent, "never answers");
+    EXPECT_GE(took, static_cast<unsigned long long>(UPLOAD_ATTEMPTS * UPLOAD_TIMEOUT_MS - 1000));
+    EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
+}
+
+TEST_F(UploadFaults, ReplyDribbledForEverIsCutOffAtTheTimeOut)
+{
+    // 100 KB at one byte per 50 ms would take well over an hour.
+    Server dribbling({Act{std::string(WU_SUCCESS) + std::string(100 * 1024, 'x'), Act::CLOSE, 50}});
+    faultThenGood(dribbling, "dribbles for ever");
+    EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
+    EXPECT_EQ(UPLOAD_ATTEMPTS, dribbling.connections());
+}
+
+TEST_F(UploadFaults, SlowReplyThatEndsInTimeCounts)
+{
+    Server slow({Act{WU_SUCCESS, Act::CLOSE, 20}});
+    const unsigned long long took = faultThenGood(slow, "slow, byte by byte");
+    EXPECT_EQ((std::vector<UINT>{WM_UPLOAD_SUCCESS, WM_UPLOAD_OK}), page.results);
+    EXPECT_GE(took, 20ull * (sizeof WU_SUCCESS - 2));
+}
+
+TEST_F(UploadFaults, ResetWithoutReplyIsTriedAgainAndGivenUpQuickly)
+{
+    Server resetting({Act{"", Act::RESET}});
+    const unsigned long long took = faultThenGood(resetting, "resets");
+    EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
+    EXPECT_EQ(UPLOAD_ATTEMPTS, resetting.connections());
+    EXPECT_LT(took, static_cast<unsigned long long>(UPLOAD_TIMEOUT_MS));
+}
+
+TEST_F(UploadFaults, TenMegabyteReplyIsReadOnlyUpToTheCap)
+{
+    Server huge({Act{std::string(WU_SUCCESS) + std::string(10 * 1024 * 1024, 'x')}});
+    const unsigned long long took = faultThenGood(huge, "sends 10 MB");
+    // "success" lies within the first 64 KiB.
+    EXPECT_EQ((std::vector<UINT>{WM_UPLOAD_SUCCESS, WM_UPLOAD_OK}), page.results);
+    EXPECT_LT(took, static_cast<unsigned long long>(UPLOAD_TIMEOUT_MS));
+}
+
+} // namespace
