@@ -1,8 +1,12 @@
 // Plugging the console in and out many times, through the same calls the
 // main window makes: nothing may pile up.
+//
+// AEROVANE_SOAK_CYCLES sets the number of cycles (default 50; scripts/soak.sh
+// runs 200).
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <string>
 
@@ -23,7 +27,18 @@
 namespace {
 
 constexpr DWORD WAIT_MS = 5000;
-constexpr int CYCLES = 50;
+constexpr int DEFAULT_CYCLES = 50;
+constexpr int WARM_UP_CYCLES = 3;
+// Wine's heap grows in steps; a leak of even one reader's buffers (a few
+// KiB) per cycle shows over 200 cycles all the same.
+constexpr unsigned long long MEMORY_SLACK = 256 * 1024;
+
+int cycleCount()
+{
+    const char* wanted = std::getenv("AEROVANE_SOAK_CYCLES");
+    const int cycles = wanted ? std::atoi(wanted) : DEFAULT_CYCLES;
+    return cycles > 0 && cycles <= 100000 ? cycles : DEFAULT_CYCLES;
+}
 
 class ConnectionCycles : public ::testing::Test {
 protected:
@@ -88,32 +103,42 @@ protected:
     HWND dashboard = nullptr;
 };
 
-TEST_F(ConnectionCycles, FiftyConnectionsLeaveHandlesAndThreadsAsTheyWere)
+TEST_F(ConnectionCycles, ManyConnectionsLeaveHandlesThreadsAndMemoryAsTheyWere)
 {
-    // One cycle first: Wine makes some of its own objects on first use.
-    cycle(0);
+    const int CYCLES = cycleCount();
+    // A few cycles first: Wine makes some of its own objects on first use.
+    for (int serial = 0; serial < WARM_UP_CYCLES; ++serial)
+        cycle(serial);
+    ASSERT_FALSE(HasFatalFailure());
     ASSERT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
     const unsigned long handlesBefore = processHandleCount();
     const unsigned long threadsBefore = processThreadCount();
+    const unsigned long long bytesBefore = processPrivateBytes();
+    const ULONGLONG start = GetTickCount64();
 
-    for (int serial = 1; serial <= CYCLES && !HasFatalFailure(); ++serial)
+    const int last = WARM_UP_CYCLES + CYCLES - 1;
+    for (int serial = WARM_UP_CYCLES; serial <= last && !HasFatalFailure(); ++serial)
         cycle(serial);
     ASSERT_FALSE(HasFatalFailure());
     // Each removal only sets readerStop; the last reader ends by itself.
     ASSERT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
     const unsigned long handlesAfter = processHandleCount();
     const unsigned long threadsAfter = processThreadCount();
-    std::printf("%d cycles: handles %lu before, %lu after; threads %lu before, %lu after\n", CYCLES,
-                handlesBefore, handlesAfter, threadsBefore, threadsAfter);
+    const unsigned long long bytesAfter = processPrivateBytes();
+    std::printf("%d cycles in %llu ms: handles %lu before, %lu after; threads %lu before, %lu after; "
+                "private bytes %llu KiB before, %llu KiB after\n",
+                CYCLES, GetTickCount64() - start, handlesBefore, handlesAfter, threadsBefore, threadsAfter,
+                bytesBefore / 1024, bytesAfter / 1024);
     EXPECT_EQ(handlesBefore, handlesAfter);
     EXPECT_EQ(threadsBefore, threadsAfter);
+    EXPECT_LT(bytesAfter, bytesBefore + MEMORY_SLACK);
 
     // Every connection's observation arrived, each once.
     const std::vector<std::string> lines = dashboardLog.textsOf(WM_LIVE_RECORD);
-    ASSERT_EQ(static_cast<std::size_t>(CYCLES + 1), lines.size());
-    for (int serial = 0; serial <= CYCLES; ++serial)
+    ASSERT_EQ(static_cast<std::size_t>(last + 1), lines.size());
+    for (int serial = 0; serial <= last; ++serial)
         EXPECT_EQ(observationText(serial), lines[serial]);
-    EXPECT_EQ(static_cast<std::size_t>(2 * (CYCLES + 1)), mainLog.messages.size());
+    EXPECT_EQ(static_cast<std::size_t>(2 * (last + 1)), mainLog.messages.size());
 }
 
 } // namespace
