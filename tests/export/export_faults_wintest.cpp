@@ -250,6 +250,40 @@ TEST_F(ExportFaults, ConsoleVanishingWhileTheFileIsWrittenDeletesIt)
     expectNextConnectionExports(200);
 }
 
+// A downloaded history whose file cannot be written: a folder that does not
+// exist, and a disk that fills up in the middle of the file. Each says
+// "write file failed !" and leaves no file; the next export still works.
+TEST_F(ExportFaults, FileThatCannotBeWrittenSaysSoAndLeavesNoFile)
+{
+    serve(L"--history=300");
+    startProgram();
+    const std::wstring wanted = chosenFile;
+    chosenFile = tempPath(L"no such folder\\history.csv");
+    exportEverything();
+    ASSERT_TRUE(pumpUntil([] { return !exportResults.empty() && exportRunning == 0; }, WAIT_MS * 2));
+
+    chosenFile = wanted;
+    static int writesLeft;
+    writesLeft = 100;
+    exportWrite = [](const void* data, std::size_t size, FILE* file) -> std::size_t {
+        return --writesLeft >= 0 ? std::fwrite(data, 1, size, file) : 0;
+    };
+    exportEverything();
+    ASSERT_TRUE(pumpUntil([] { return exportResults.size() == 2 && exportRunning == 0; }, WAIT_MS * 2));
+    exportWrite = savedWrite;
+    EXPECT_EQ((std::vector<LPARAM>{EXPORT_WRITE_FAILED, EXPORT_WRITE_FAILED}), exportResults);
+    EXPECT_EQ((std::vector<std::wstring>{L"write file failed !", L"write file failed !"}), boxes);
+    EXPECT_FALSE(fileExists(tempPath(L"no such folder")));
+    EXPECT_FALSE(fileExists(chosenFile)) << "the partial file stayed";
+    EXPECT_LT(writesLeft, 0) << "the file was finished before the disk filled";
+
+    exportEverything();
+    ASSERT_TRUE(pumpUntil([] { return exportResults.size() == 3 && exportRunning == 0; }, WAIT_MS * 2));
+    EXPECT_EQ(EXPORT_FINISHED, exportResults.back());
+    std::string problem;
+    EXPECT_EQ(300u, exportedRows(chosenFile, problem).size()) << problem;
+}
+
 // The history request goes out and nothing comes back: the window keeps
 // answering, and Export can be pressed again, sending a new request.
 TEST_F(ExportFaults, ConsoleThatNeverAnswersHistoryLeavesTheWindowResponsive)
