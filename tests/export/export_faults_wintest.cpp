@@ -241,7 +241,9 @@ TEST_F(ExportFaults, ConsoleVanishingWhileTheFileIsWrittenDeletesIt)
     ASSERT_EQ(1u, exportRunning.load()) << "the file was written too fast to test";
     ASSERT_TRUE(pumpUntil([&] { return fileExists(chosenFile); }, WAIT_MS));
     killSimulator(simulator);
+    const ULONGLONG killed = GetTickCount64();
     expectIdleWithoutFile();
+    std::printf("vanished while the file was written: idle %llu ms later\n", GetTickCount64() - killed);
     exportWrite = savedWrite;
     // A cancelled export says "finished"; its file is gone all the same.
     EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
