@@ -188,8 +188,12 @@ void onStationAbsent()
         SetTimer(mainWindow, CONSOLE_RETRY_TIMER, CONSOLE_RETRY_MS, nullptr);
 }
 
-LRESULT onStationConnection(WPARAM state)
+// A reader's loss report (lParam: its number) is stale once a newer reader
+// serves a new connection: that console was lost and replaced already.
+LRESULT onStationConnection(WPARAM state, LPARAM reader = 0)
 {
+    if (reader != 0 && reader != readerGeneration())
+        return 1;
     if (state == STATION_PRESENT)
         onStationPresent();
     else if (state == STATION_ABSENT)
@@ -282,7 +286,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DEVICECHANGE:
         return handleDeviceChange(window, wParam, lParam);
     case WM_STATION_CONNECTION:
-        return onStationConnection(wParam);
+        return onStationConnection(wParam, lParam);
     case WM_TIMER:
         if (wParam == CONSOLE_RETRY_TIMER) {
             onConsoleRetry(window);

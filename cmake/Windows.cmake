@@ -57,11 +57,15 @@ endif()
 # Win32 tests create real windows, threads and pipes in-process. Each source
 # file is its own exe, so one hung test cannot take the others with it.
 file(GLOB_RECURSE WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_wintest.cpp)
+# Their shared support code and the program's resources are compiled once.
 file(GLOB WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*_win.cpp)
+add_library(win_test_support OBJECT ${WIN_TEST_SUPPORT} ${RESOURCE_SCRIPTS})
+target_link_libraries(win_test_support PUBLIC aerovane_shell gtest)
+aerovane_warnings(win_test_support)
 foreach(source IN LISTS WIN_TEST_SOURCES)
   get_filename_component(name ${source} NAME_WE)
-  add_executable(${name} ${source} ${WIN_TEST_SUPPORT} ${RESOURCE_SCRIPTS})
-  target_link_libraries(${name} PRIVATE aerovane_shell GTest::gtest_main)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE win_test_support aerovane_shell GTest::gtest_main)
   aerovane_warnings(${name})
   add_test(NAME wine.${name} COMMAND ${name})
   set_tests_properties(wine.${name} PROPERTIES TIMEOUT 300)

@@ -1,5 +1,6 @@
 #include "link/reader_thread_win.h"
 
+#include <atomic>
 #include <cstring>
 #include <new>
 
@@ -31,6 +32,9 @@ const wchar_t* readerExportPath = exportPath;
 HANDLE readerHandle = nullptr;
 // Manual-reset: once set, every wait of the ending reader returns at once.
 HANDLE readerWake = nullptr;
+// Counts the readers started. Changed only while no reader runs; each
+// reader takes it when it starts and tags its loss report with it.
+std::atomic<LPARAM> generation{0};
 
 struct ReaderContext {
     HWND target;
@@ -39,6 +43,7 @@ struct ReaderContext {
     ReportReader reader;
     unsigned failedReads;  // in a row
     bool lossReported;     // WM_STATION_CONNECTION 5 posted
+    LPARAM generation;     // this reader's number, for its loss report
 };
 
 enum class ReadEnd { Completed, Stopped, Abandoned };
@@ -83,7 +88,7 @@ void readFailed(ReaderContext& reader, DWORD error)
     const bool gone = consoleGone(error) || reader.failedReads >= READER_FAILED_READS_LIMIT;
     if (gone && !reader.lossReported && consolePath[0] != 0 && connectionReceiver && readerStop == 0) {
         reader.lossReported = true;
-        PostMessageW(connectionReceiver, WM_STATION_CONNECTION, STATION_ABSENT, 0);
+        PostMessageW(connectionReceiver, WM_STATION_CONNECTION, STATION_ABSENT, reader.generation);
     }
     idle();
 }
@@ -156,6 +161,7 @@ DWORD WINAPI readerThread(void* targetWindow)
     if (!reader)
         return 1;
     reader->target = static_cast<HWND>(targetWindow);
+    reader->generation = generation;
     reader->overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!reader->overlapped.hEvent) {
         delete reader;
@@ -215,6 +221,7 @@ int startReader(HWND target)
     // Cleared here rather than by the new thread: a removal that sets it
     // before that thread first runs must not be undone.
     readerStop = 0;
+    ++generation;
     readerHandle = CreateThread(nullptr, 0, readerThread, target, 0, nullptr);
     if (!readerHandle) {
         readerStop = 1;
@@ -231,6 +238,11 @@ bool stopReader(DWORD timeoutMs)
     if (readerWake)
         SetEvent(readerWake);
     return awaitReader(timeoutMs);
+}
+
+LPARAM readerGeneration()
+{
+    return generation;
 }
 
 bool awaitReader(DWORD timeoutMs)

@@ -18,7 +18,9 @@ extern HWND statusBar;
 // Receives WM_STATION_CONNECTION wParam 5, posted once per reader, when the
 // console path's pipe breaks: a pipe has no device notification of its
 // own. Null: nobody is told. The HID console's removal comes from
-// WM_DEVICECHANGE instead, so a HID reader never posts it.
+// WM_DEVICECHANGE instead, so a HID reader never posts it. The lParam is
+// the posting reader's readerGeneration(): a report still queued when a
+// newer connection has started is about a console that is already gone.
 extern HWND connectionReceiver;
 
 // How long the reader sleeps while there is no usable handle, and how long
@@ -48,6 +50,9 @@ int startReader(HWND target);
 // reader blocked in SendMessageW to them can finish its pass. Returns true
 // when no reader runs any more.
 bool stopReader(DWORD timeoutMs);
+
+// The number of the reader started last (1 for the first); 0 before any.
+LPARAM readerGeneration();
 
 // Waits like stopReader, without telling the reader anything: it ends by
 // itself once readerStop is set.

@@ -111,6 +111,30 @@ TEST_F(StatusBarTest, TheConsoleArrivingAndLeavingSwitchesTextAndDot)
     EXPECT_EQ(command, CMD_READ_CURRENT);
 }
 
+// A pipe console's reader reports its broken pipe by a posted message,
+// which can still be queued when the console is back and a new reader runs.
+TEST_F(StatusBarTest, ALossReportFromAnEarlierConnectionChangesNothing)
+{
+    constexpr WPARAM ABSENT = 5;
+    start(true);
+    const LPARAM first = readerGeneration();
+    closeConsoleDouble(console);
+    deviceEvent(DBT_DEVICEREMOVECOMPLETE);
+    ASSERT_TRUE(openConsoleDouble(console, pipeName));
+    deviceEvent(DBT_DEVICEARRIVAL);
+    ASSERT_TRUE(awaitProgram(console, WAIT_MS));
+    ASSERT_NE(first, readerGeneration());
+
+    SendMessageW(mainWindow, WM_STATION_CONNECTION, ABSENT, first);
+    EXPECT_EQ(deviceReady, 1u);
+    EXPECT_EQ(textOf(statusBar, IDC_CONNECTION_TEXT), L"USB connected");
+
+    // The running reader's own report is acted on.
+    SendMessageW(mainWindow, WM_STATION_CONNECTION, ABSENT, readerGeneration());
+    EXPECT_EQ(deviceReady, 0u);
+    EXPECT_EQ(textOf(statusBar, IDC_CONNECTION_TEXT), L"No connection");
+}
+
 TEST_F(StatusBarTest, AnotherDevicesRemovalChangesNothing)
 {
     start(true);

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <cwchar>
 #include <string>
 #include <thread>
 #include <vector>
@@ -19,23 +18,17 @@
 
 #include "app/app_state_win.h"
 #include "app/language_tables.h"
-#include "app/main_window_win.h"
-#include "app/message_box_win.h"
 #include "export/export_file.h"
 #include "export/export_job.h"
-#include "export/export_job_win.h"
 #include "link/commands.h"
-#include "link/console_option.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "resources/resource_ids.h"
-#include "tests/support/app_fixture_win.h"
-#include "tests/support/simulator_process_win.h"
+#include "tests/support/export_fixture_win.h"
 #include "tests/support/test_window_win.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 15000;
 constexpr int DEFAULT_SOAK_RECORDS = 3000;
 constexpr int KEY_NO_CONNECTION = 56;
 
@@ -46,87 +39,10 @@ int soakRecords()
     return records > 0 && records <= 65535 ? records : DEFAULT_SOAK_RECORDS;
 }
 
-std::vector<std::wstring> boxes;
-int WINAPI recordBox(HWND, LPCWSTR text, LPCWSTR, UINT)
-{
-    boxes.push_back(text ? text : L"");
-    return IDOK;
-}
-
-std::wstring chosenFile;
-int dialogCalls = 0;
-BOOL WINAPI chooseTestFile(LPOPENFILENAMEW dialog)
-{
-    ++dialogCalls;
-    std::wcsncpy(dialog->lpstrFile, chosenFile.c_str(), dialog->nMaxFile - 1);
-    return TRUE;
-}
-
-WNDPROC dashboardProcedure = nullptr;
-std::vector<LPARAM> exportResults;
-int historyDoneCount = 0;
-LRESULT CALLBACK watchDashboard(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_HISTORY_DONE)
-        ++historyDoneCount;
-    if (message == WM_EXPORT_RESULT)
-        exportResults.push_back(lParam);
-    return CallWindowProcW(dashboardProcedure, window, message, wParam, lParam);
-}
-
-class ExportFaults : public AppTest {
+class ExportFaults : public SimulatorExportTest {
 protected:
-    void SetUp() override
-    {
-        AppTest::SetUp();
-        boxes.clear();
-        exportResults.clear();
-        historyDoneCount = 0;
-        dialogCalls = 0;
-        showMessageBox = recordBox;
-        exportSaveDialog = chooseTestFile;
-        chosenFile = tempPath(L"history.csv");
-        logPath = tempPath(L"sim.log");
-        pipeName = uniquePipeName(L"faults");
-    }
-
-    void TearDown() override
-    {
-        pumpUntil([] { return exportRunning == 0; }, WAIT_MS);
-        AppTest::TearDown();
-        EXPECT_TRUE(endSimulator(simulator, WAIT_MS)) << "the simulator did not end";
-        showMessageBox = MessageBoxW;
-        exportSaveDialog = GetSaveFileNameW;
-        exportWrite = savedWrite;
-    }
-
-    void serve(const std::wstring& options)
-    {
-        ASSERT_TRUE(startSimulator(simulator, pipeName,
-                                   L"--once --seed=7 --live-interval=0 --upload-interval=0 --clock-interval=0 "
-                                   L"--log=\"" + logPath + L"\" " + options,
-                                   WAIT_MS));
-    }
-
-    void startProgram()
-    {
-        std::wcsncpy(consolePath, pipeName.c_str(), CONSOLE_PATH_SIZE - 1);
-        ASSERT_EQ(1, createMainWindow(GetModuleHandleW(nullptr), SW_HIDE));
-        ASSERT_NE(nullptr, dashboardPage);
-        dashboardProcedure = reinterpret_cast<WNDPROC>(
-            SetWindowLongPtrW(dashboardPage, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(watchDashboard)));
-        ASSERT_TRUE(pumpUntil([] { return deviceReady == 1; }, WAIT_MS));
-    }
-
-    void exportEverything()
-    {
-        CheckDlgButton(setupPage, IDC_WHOLE_PERIOD, BST_CHECKED);
-        for (int id = IDC_DATA_SET_PRESSURE; id <= IDC_DATA_SET_CHANNEL7; ++id)
-            CheckDlgButton(setupPage, id, BST_CHECKED);
-        const int before = dialogCalls;
-        click(setupPage, IDC_EXPORT);
-        ASSERT_EQ(before + 1, dialogCalls) << "the Export button was not taken";
-    }
+    // A console that sends no live observations between the records.
+    void serveQuiet(const std::wstring& options) { serve(L"--seed=7 --live-interval=0 " + options); }
 
     // Back to idle after the console vanished: "No connection", no
     // download, no export, nothing to cancel, no file.
@@ -137,7 +53,7 @@ protected:
             << "deviceReady " << deviceReady << ", historyActive " << historyActive;
         EXPECT_EQ(std::wstring(languageText(KEY_NO_CONNECTION)), textOf(statusBar, IDC_CONNECTION_TEXT));
         EXPECT_FALSE(shown(GetDlgItem(statusBar, IDC_CANCEL_TRANSFER)));
-        EXPECT_FALSE(fileExists(chosenFile)) << "a partial file stayed";
+        EXPECT_FALSE(fileExists(watched.chosenFile)) << "a partial file stayed";
     }
 
     // A second console on the same pipe: the program finds it by itself
@@ -148,22 +64,18 @@ protected:
         EXPECT_TRUE(endSimulator(first, WAIT_MS));
         simulator = SimulatorProcess{};
         DeleteFileW(logPath.c_str());
-        serve(L"--history=" + std::to_wstring(count));
+        serveQuiet(L"--history=" + std::to_wstring(count));
         ASSERT_FALSE(HasFatalFailure());
         const ULONGLONG start = GetTickCount64();
         ASSERT_TRUE(pumpUntil([] { return deviceReady == 1; }, WAIT_MS)) << "the program did not reconnect";
         std::printf("reconnected %llu ms after the console came back\n", GetTickCount64() - start);
-        exportResults.clear();
+        watched.exportResults.clear();
         exportEverything();
-        ASSERT_TRUE(pumpUntil([] { return !exportResults.empty() && exportRunning == 0; }, WAIT_MS * 2));
-        EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
+        ASSERT_TRUE(pumpUntil([] { return !watched.exportResults.empty() && exportRunning == 0; }, WAIT_MS * 2));
+        EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, watched.exportResults);
         std::string problem;
-        EXPECT_EQ(static_cast<std::size_t>(count), exportedRows(chosenFile, problem).size()) << problem;
+        EXPECT_EQ(static_cast<std::size_t>(count), exportedRows(watched.chosenFile, problem).size()) << problem;
     }
-
-    SimulatorProcess simulator;
-    std::wstring logPath;
-    ExportWrite savedWrite = exportWrite;
 };
 
 // 2% of the packets damaged (each NAKed and sent again) and every 250th
@@ -173,16 +85,16 @@ protected:
 TEST_F(ExportFaults, DamagedAndLostPacketsLoseNoAcknowledgedRecord)
 {
     const int count = soakRecords();
-    serve(L"--bad-crc-every=50 --lose-packet --fault-every=250 --history=" + std::to_wstring(count));
+    serveQuiet(L"--bad-crc-every=50 --lose-packet --fault-every=250 --history=" + std::to_wstring(count));
     startProgram();
     const ULONGLONG start = GetTickCount64();
     exportEverything();
     const DWORD limit = 30000 + static_cast<DWORD>(count) * 10;
-    ASSERT_TRUE(pumpUntil([] { return !exportResults.empty() && exportRunning == 0; }, limit))
-        << historyDoneCount << " downloads completed, " << historyTotal << " announced";
+    ASSERT_TRUE(pumpUntil([] { return !watched.exportResults.empty() && exportRunning == 0; }, limit))
+        << watched.historyDoneCount << " downloads completed, " << historyTotal << " announced";
     const ULONGLONG took = GetTickCount64() - start;
-    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
-    EXPECT_TRUE(boxes.empty()) << "a message box appeared";
+    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, watched.exportResults);
+    EXPECT_TRUE(watched.boxes.empty()) << "a message box appeared";
 
     close();
     EXPECT_TRUE(endSimulator(simulator, WAIT_MS));
@@ -200,7 +112,7 @@ TEST_F(ExportFaults, DamagedAndLostPacketsLoseNoAcknowledgedRecord)
             ADD_FAILURE() << "record " << record.number << " " << record.status;
     }
     std::string problem;
-    const std::vector<std::string> rows = exportedRows(chosenFile, problem);
+    const std::vector<std::string> rows = exportedRows(watched.chosenFile, problem);
     std::printf("%d records: %zu acknowledged whole, %d lost a packet, %d given up; %zu rows in %llu ms\n",
                 count, kept.size(), lost, givenUp, rows.size(), took);
     EXPECT_GT(lost, 0) << "no packet was lost: the fault options did nothing";
@@ -213,23 +125,23 @@ TEST_F(ExportFaults, DamagedAndLostPacketsLoseNoAcknowledgedRecord)
 
 TEST_F(ExportFaults, ConsoleVanishingInTheDownloadLeavesNoFileAndTheNextConsoleWorks)
 {
-    serve(L"--vanish-after=150 --history=1000");
+    serveQuiet(L"--vanish-after=150 --history=1000");
     startProgram();
     exportEverything();
     const ULONGLONG start = GetTickCount64();
     ASSERT_TRUE(pumpUntil([] { return deviceReady == 0; }, WAIT_MS)) << "the vanished console went unnoticed";
     std::printf("vanished in the download: absent %llu ms after the export began\n", GetTickCount64() - start);
     expectIdleWithoutFile();
-    EXPECT_TRUE(exportResults.empty());
-    EXPECT_EQ(0, historyDoneCount);
+    EXPECT_TRUE(watched.exportResults.empty());
+    EXPECT_EQ(0, watched.historyDoneCount);
     ASSERT_FALSE(HasFatalFailure());
     expectNextConnectionExports(200);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(watched.boxes.empty());
 }
 
 TEST_F(ExportFaults, ConsoleVanishingWhileTheFileIsWrittenDeletesIt)
 {
-    serve(L"--history=800");
+    serveQuiet(L"--history=800");
     startProgram();
     // Rows go out slowly, so the console can vanish in the middle.
     exportWrite = [](const void* data, std::size_t size, FILE* file) -> std::size_t {
@@ -237,17 +149,17 @@ TEST_F(ExportFaults, ConsoleVanishingWhileTheFileIsWrittenDeletesIt)
         return std::fwrite(data, 1, size, file);
     };
     exportEverything();
-    ASSERT_TRUE(pumpUntil([] { return historyDoneCount == 1; }, WAIT_MS * 2));
+    ASSERT_TRUE(pumpUntil([] { return watched.historyDoneCount == 1; }, WAIT_MS * 2));
     ASSERT_EQ(1u, exportRunning.load()) << "the file was written too fast to test";
-    ASSERT_TRUE(pumpUntil([&] { return fileExists(chosenFile); }, WAIT_MS));
+    ASSERT_TRUE(pumpUntil([&] { return fileExists(watched.chosenFile); }, WAIT_MS));
     killSimulator(simulator);
     const ULONGLONG killed = GetTickCount64();
     expectIdleWithoutFile();
     std::printf("vanished while the file was written: idle %llu ms later\n", GetTickCount64() - killed);
     exportWrite = savedWrite;
     // A cancelled export says "finished"; its file is gone all the same.
-    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, exportResults);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, watched.exportResults);
+    EXPECT_TRUE(watched.boxes.empty());
     ASSERT_FALSE(HasFatalFailure());
     expectNextConnectionExports(200);
 }
@@ -257,33 +169,33 @@ TEST_F(ExportFaults, ConsoleVanishingWhileTheFileIsWrittenDeletesIt)
 // "write file failed !" and leaves no file; the next export still works.
 TEST_F(ExportFaults, FileThatCannotBeWrittenSaysSoAndLeavesNoFile)
 {
-    serve(L"--history=300");
+    serveQuiet(L"--history=300");
     startProgram();
-    const std::wstring wanted = chosenFile;
-    chosenFile = tempPath(L"no such folder\\history.csv");
+    const std::wstring wanted = watched.chosenFile;
+    watched.chosenFile = tempPath(L"no such folder\\history.csv");
     exportEverything();
-    ASSERT_TRUE(pumpUntil([] { return !exportResults.empty() && exportRunning == 0; }, WAIT_MS * 2));
+    ASSERT_TRUE(pumpUntil([] { return !watched.exportResults.empty() && exportRunning == 0; }, WAIT_MS * 2));
 
-    chosenFile = wanted;
+    watched.chosenFile = wanted;
     static int writesLeft;
     writesLeft = 100;
     exportWrite = [](const void* data, std::size_t size, FILE* file) -> std::size_t {
         return --writesLeft >= 0 ? std::fwrite(data, 1, size, file) : 0;
     };
     exportEverything();
-    ASSERT_TRUE(pumpUntil([] { return exportResults.size() == 2 && exportRunning == 0; }, WAIT_MS * 2));
+    ASSERT_TRUE(pumpUntil([] { return watched.exportResults.size() == 2 && exportRunning == 0; }, WAIT_MS * 2));
     exportWrite = savedWrite;
-    EXPECT_EQ((std::vector<LPARAM>{EXPORT_WRITE_FAILED, EXPORT_WRITE_FAILED}), exportResults);
-    EXPECT_EQ((std::vector<std::wstring>{L"write file failed !", L"write file failed !"}), boxes);
+    EXPECT_EQ((std::vector<LPARAM>{EXPORT_WRITE_FAILED, EXPORT_WRITE_FAILED}), watched.exportResults);
+    EXPECT_EQ((std::vector<std::wstring>{L"write file failed !", L"write file failed !"}), watched.boxes);
     EXPECT_FALSE(fileExists(tempPath(L"no such folder")));
-    EXPECT_FALSE(fileExists(chosenFile)) << "the partial file stayed";
+    EXPECT_FALSE(fileExists(watched.chosenFile)) << "the partial file stayed";
     EXPECT_LT(writesLeft, 0) << "the file was finished before the disk filled";
 
     exportEverything();
-    ASSERT_TRUE(pumpUntil([] { return exportResults.size() == 3 && exportRunning == 0; }, WAIT_MS * 2));
-    EXPECT_EQ(EXPORT_FINISHED, exportResults.back());
+    ASSERT_TRUE(pumpUntil([] { return watched.exportResults.size() == 3 && exportRunning == 0; }, WAIT_MS * 2));
+    EXPECT_EQ(EXPORT_FINISHED, watched.exportResults.back());
     std::string problem;
-    EXPECT_EQ(300u, exportedRows(chosenFile, problem).size()) << problem;
+    EXPECT_EQ(300u, exportedRows(watched.chosenFile, problem).size()) << problem;
 }
 
 // The history request goes out and nothing comes back: the window keeps
@@ -292,7 +204,7 @@ TEST_F(ExportFaults, ConsoleThatNeverAnswersHistoryLeavesTheWindowResponsive)
 {
     start(true);
     ASSERT_FALSE(HasFatalFailure());
-    dialogCalls = 0;
+    watched.dialogCalls = 0;
     exportEverything();
     CommandReport command{};
     ASSERT_TRUE(receiveCommand(console, command, WAIT_MS));
@@ -323,11 +235,11 @@ TEST_F(ExportFaults, ConsoleThatNeverAnswersHistoryLeavesTheWindowResponsive)
     EXPECT_EQ(0u, historyActive.load());
 
     exportEverything();
-    EXPECT_EQ(2, dialogCalls);
+    EXPECT_EQ(2, watched.dialogCalls);
     ASSERT_TRUE(receiveCommand(console, command, WAIT_MS)) << "no second history request";
     EXPECT_EQ(CMD_READ_HISTORY, command);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_FALSE(fileExists(chosenFile));
+    EXPECT_TRUE(watched.boxes.empty());
+    EXPECT_FALSE(fileExists(watched.chosenFile));
 }
 
 } // namespace

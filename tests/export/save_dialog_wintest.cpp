@@ -15,7 +15,10 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 10000;
+// The first dialog of a fresh Wine prefix can take tens of seconds to come
+// up on a loaded machine (the shell's first use, the drive scan).
+constexpr DWORD WAIT_MS = 90000;
+constexpr DWORD CONFIRM_MS = 3000;
 constexpr int FILE_NAME_COMBO = 0x47C; // cmb13 of the standard dialog
 constexpr int FILE_NAME_EDIT = 0x480;  // edt1, the older layout
 
@@ -24,6 +27,27 @@ int WINAPI recordBox(HWND, LPCWSTR text, LPCWSTR, UINT)
 {
     shownTexts.push_back(text ? text : L"");
     return IDOK;
+}
+
+// What the real dialog handed back, for the failure message.
+struct DialogOutcome {
+    BOOL result = FALSE;
+    DWORD error = 0;
+    std::wstring name;
+};
+DialogOutcome lastOutcome;
+
+BOOL WINAPI recordedSaveDialog(LPOPENFILENAMEW dialog)
+{
+    lastOutcome.result = GetSaveFileNameW(dialog);
+    lastOutcome.error = CommDlgExtendedError();
+    lastOutcome.name = dialog->lpstrFile ? dialog->lpstrFile : L"";
+    return lastOutcome.result;
+}
+
+std::string narrow(const std::wstring& text)
+{
+    return std::string(text.begin(), text.end());
 }
 
 struct Typist {
@@ -44,28 +68,57 @@ BOOL CALLBACK findOwnedDialog(HWND window, LPARAM context)
     return TRUE;
 }
 
+HWND findDialog(HWND owner)
+{
+    std::pair<HWND, HWND> search{owner, nullptr};
+    EnumThreadWindows(GetWindowThreadProcessId(owner, nullptr), findOwnedDialog, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
+// The dialog is shown only once its initialisation is over; text typed
+// before then is overwritten by the dialog itself.
+HWND readyFileNameField(HWND dialog)
+{
+    if (!dialog || !IsWindowVisible(dialog))
+        return nullptr;
+    HWND field = GetDlgItem(dialog, FILE_NAME_COMBO);
+    if (!field)
+        field = GetDlgItem(dialog, FILE_NAME_EDIT);
+    return field && IsWindowEnabled(field) ? field : nullptr;
+}
+
 DWORD WINAPI typeName(void* parameter)
 {
     auto* typist = static_cast<Typist*>(parameter);
     const ULONGLONG deadline = GetTickCount64() + WAIT_MS;
     HWND dialog = nullptr;
     while (GetTickCount64() < deadline) {
-        std::pair<HWND, HWND> search{typist->owner, nullptr};
-        EnumThreadWindows(GetWindowThreadProcessId(typist->owner, nullptr), findOwnedDialog,
-                          reinterpret_cast<LPARAM>(&search));
-        dialog = search.second;
-        if (dialog && (GetDlgItem(dialog, FILE_NAME_COMBO) || GetDlgItem(dialog, FILE_NAME_EDIT))) {
-            const int field = GetDlgItem(dialog, FILE_NAME_COMBO) ? FILE_NAME_COMBO : FILE_NAME_EDIT;
-            SetDlgItemTextW(dialog, field, typist->name.c_str());
-            typist->typed = true;
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-            return 0;
+        dialog = findDialog(typist->owner);
+        const HWND field = readyFileNameField(dialog);
+        if (!field) {
+            Sleep(50);
+            continue;
         }
-        Sleep(20);
+        wchar_t shown[MAX_PATH] = L"";
+        SetWindowTextW(field, typist->name.c_str());
+        GetWindowTextW(field, shown, MAX_PATH);
+        if (typist->name != shown) {
+            Sleep(50);
+            continue;
+        }
+        typist->typed = true;
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        // Done once the dialog has gone; if it is still there, the click
+        // came too early and is made again.
+        const ULONGLONG confirmBy = GetTickCount64() + CONFIRM_MS;
+        while (IsWindow(dialog) && GetTickCount64() < confirmBy)
+            Sleep(50);
+        if (!IsWindow(dialog))
+            return 0;
     }
     // A dialog we cannot type into is cancelled, so the test fails instead
     // of waiting on it for ever.
-    if (dialog)
+    if (dialog && IsWindow(dialog))
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     return 1;
 }
@@ -75,7 +128,9 @@ protected:
     void SetUp() override
     {
         shownTexts.clear();
+        lastOutcome = DialogOutcome{};
         showMessageBox = recordBox;
+        exportSaveDialog = recordedSaveDialog;
         exportPath[0] = L'\0';
         owner = CreateWindowExW(0, L"STATIC", L"owner", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
@@ -87,6 +142,7 @@ protected:
     void TearDown() override
     {
         showMessageBox = MessageBoxW;
+        exportSaveDialog = GetSaveFileNameW;
         DestroyWindow(owner);
     }
 
@@ -100,7 +156,7 @@ protected:
         const int chosen = chooseExportFile(owner);
         WaitForSingleObject(thread, WAIT_MS);
         CloseHandle(thread);
-        EXPECT_TRUE(typist.typed) << "the dialog never appeared";
+        EXPECT_TRUE(typist.typed) << "the dialog never became ready";
         return chosen;
     }
 
@@ -110,7 +166,9 @@ protected:
 
 TEST_F(SaveDialog, TypedNameGetsTheCsvExtension)
 {
-    ASSERT_EQ(1, chooseTyping(folder + L"aerovane-typed"));
+    ASSERT_EQ(1, chooseTyping(folder + L"aerovane-typed"))
+        << "dialog result " << lastOutcome.result << ", error " << lastOutcome.error << ", name \""
+        << narrow(lastOutcome.name) << "\", " << shownTexts.size() << " message(s)";
     EXPECT_EQ(folder + L"aerovane-typed.csv", exportPath);
     EXPECT_TRUE(shownTexts.empty());
 }

@@ -80,7 +80,8 @@ TEST_F(ConsoleVanish, BrokenPipeIsReportedOnceAsARemoval)
     ASSERT_FALSE(HasFatalFailure());
     closeConsoleDouble(console);
     ASSERT_TRUE(pumpUntil([&] { return removals() >= 1; }, WAIT_MS)) << "the broken pipe went unnoticed";
-    EXPECT_EQ(std::vector<LPARAM>{0}, mainLog.lParamsOf(WM_STATION_CONNECTION));
+    // Tagged with the reader's number, so a late report can be told apart.
+    EXPECT_EQ(std::vector<LPARAM>{readerGeneration()}, mainLog.lParamsOf(WM_STATION_CONNECTION));
     EXPECT_EQ(5u, mainLog.messages[0].wParam);
     // The removal path stopped the reader: it ends without being waited on.
     EXPECT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
