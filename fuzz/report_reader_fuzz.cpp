@@ -16,6 +16,7 @@
 //   bit 4     the export path is switched between chosen and empty
 //   bit 5     its packet number is the one its kind's assembly expects next
 //   bit 6     its payload length is held to what a report can carry
+//   bit 7     the console goes quiet before it (the reader's quiet timer)
 // Bits 5 and 6 let the fuzzer build long messages, up to the end of the
 // record buffer, without guessing each sequence byte.
 #include <cstring>
@@ -247,6 +248,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             report[LENGTH_BYTE] = static_cast<std::uint8_t>(report[LENGTH_BYTE] % (MAX_PAYLOAD + 1));
         if (control & 0x01)
             sealChecksum(report);
+        if (control & 0x80)
+            handleHistoryQuiet(run.reader); // the console went quiet before this report
         run.commandsWritten = 0;
         run.lastCommand = nullptr;
         handleInputReport(run.reader, report);

@@ -44,6 +44,7 @@ struct ReaderContext {
     unsigned failedReads;  // in a row
     bool lossReported;     // WM_STATION_CONNECTION 5 posted
     LPARAM generation;     // this reader's number, for its loss report
+    ULONGLONG lastReportAt; // GetTickCount64 of the last report read
 };
 
 enum class ReadEnd { Completed, Stopped, Abandoned };
@@ -93,6 +94,17 @@ void readFailed(ReaderContext& reader, DWORD error)
     idle();
 }
 
+// A download whose console has gone quiet in the middle of a record would
+// otherwise wait for its tail until the user cancels.
+void noticeQuiet(ReaderContext& reader)
+{
+    const ULONGLONG now = GetTickCount64();
+    if (historyActive == 0 || now - reader.lastReportAt < HISTORY_QUIET_MS)
+        return;
+    reader.lastReportAt = now;
+    handleHistoryQuiet(reader.reader);
+}
+
 // Waits for the pending read. A console that has gone quiet would keep the
 // read pending for ever, so readerStop is looked at every READER_IDLE_MS
 // (the removal path sets it without waking anyone) and the read is then
@@ -107,6 +119,7 @@ ReadEnd awaitRead(ReaderContext& reader, HANDLE io)
             return ReadEnd::Completed;
         if (readerStop != 0 || woken == WAIT_FAILED)
             break;
+        noticeQuiet(reader);
     }
     CancelIoEx(io, &reader.overlapped);
     if (WaitForSingleObject(reader.overlapped.hEvent, CANCEL_GRACE_MS) == WAIT_OBJECT_0)
@@ -150,8 +163,10 @@ bool readPass(ReaderContext& reader)
             return end == ReadEnd::Stopped;
     }
     reader.failedReads = 0;
-    if (got != 0)
+    if (got != 0) {
+        reader.lastReportAt = GetTickCount64();
         handleInputReport(reader.reader, reader.report);
+    }
     return true;
 }
 
@@ -162,6 +177,7 @@ DWORD WINAPI readerThread(void* targetWindow)
         return 1;
     reader->target = static_cast<HWND>(targetWindow);
     reader->generation = generation;
+    reader->lastReportAt = GetTickCount64();
     reader->overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!reader->overlapped.hEvent) {
         delete reader;

@@ -26,6 +26,9 @@ extern HWND connectionReceiver;
 // How long the reader sleeps while there is no usable handle, and how long
 // a blocked read goes without looking at readerStop.
 constexpr DWORD READER_IDLE_MS = 100;
+// A download that hears nothing from the console this long while a record
+// waits for its tail counts that record as lost (handleHistoryQuiet).
+constexpr DWORD HISTORY_QUIET_MS = 10000;
 // Shutdown waits this long for the reader before the device is released.
 constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;
 // Reads in a row that fail without saying the console is gone, after which

@@ -307,3 +307,11 @@ void handleInputReport(ReportReader& reader, const std::uint8_t* report)
     else
         handleOtherKind(reader, report, intact);
 }
+
+void handleHistoryQuiet(ReportReader& reader)
+{
+    if (historyActive == 0 || reader.remaining <= 0 || reader.record.packet == 0)
+        return;
+    resetAssembly(reader.record);
+    skipHistoryRecord(reader, reader.recordNumber);
+}

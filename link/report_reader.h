@@ -78,3 +78,11 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
 //   records arriving after that are acknowledged and ignored until the
 //   history state ends.
 void handleInputReport(ReportReader& reader, const std::uint8_t* report);
+
+// The console has sent nothing for a while during a download. A history
+// record still waiting for a packet can no longer be completed (the console
+// moved on and has nothing more to send): it is counted as skipped, which
+// completes the download when it was the last one expected. Its packets, if
+// they come after all, are then dropped and not counted again. Does nothing
+// when no download runs or no record is half assembled.
+void handleHistoryQuiet(ReportReader& reader);

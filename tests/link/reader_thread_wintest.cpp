@@ -184,6 +184,28 @@ TEST_F(ReaderThreadTest, HistoryOfAThousandRecordsFillsTheSlotsInOrder)
     EXPECT_EQ(0, slots[TOTAL].text[0]);
 }
 
+// The last record's last packet never comes and the console falls silent:
+// the download completes once it has been quiet long enough.
+TEST_F(ReaderThreadTest, LastRecordWithoutItsTailCompletesTheDownloadAfterTheQuietTime)
+{
+    std::vector<CommandReport> answers;
+    ASSERT_TRUE(sendAnswered(console, encodeText(KIND_OBSERVATION, observationHeader(2, 1), observationText(1)),
+                             answers, WAIT_MS));
+    EncodedMessage second = encodeText(KIND_OBSERVATION, observationHeader(2, 2), observationText(2));
+    ASSERT_GE(second.count, 2u);
+    --second.count;
+    ASSERT_TRUE(sendAnswered(console, second, answers, WAIT_MS));
+    const ULONGLONG silentFrom = GetTickCount64();
+
+    ASSERT_TRUE(pumpUntil([&] { return dashboardLog.countOf(WM_HISTORY_DONE) >= 1; }, HISTORY_QUIET_MS + WAIT_MS));
+    const ULONGLONG waited = GetTickCount64() - silentFrom;
+    EXPECT_GE(waited + READER_IDLE_MS, HISTORY_QUIET_MS) << "completed before the console was quiet";
+    EXPECT_EQ((std::vector<LPARAM>{1, 2}), statusLog.lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, historyComplete.load());
+    EXPECT_STREQ(observationText(1).c_str(), slots[0].text);
+    EXPECT_EQ(0, slots[1].text[0]);
+}
+
 TEST_F(ReaderThreadTest, ClockRequestIsAnsweredWithDateThenTime)
 {
     dashboardLog.react = [](UINT message, WPARAM, LPARAM) {

@@ -125,8 +125,6 @@ TEST_F(HistoryDownload, RecordMissingAPacketIsCountedAndTheRestStayInOrder)
     }
 }
 
-// (A last record missing only its last packet shows nothing to the reader
-// until the console sends again.)
 TEST_F(HistoryDownload, LastRecordMissingAPacketCompletesTheDownload)
 {
     sendHistory(2, 1, record(1));
@@ -135,6 +133,46 @@ TEST_F(HistoryDownload, LastRecordMissingAPacketCompletesTheDownload)
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
     EXPECT_EQ(record(1), slots[0].text);
     EXPECT_EQ(0, slots[1].text[0]);
+}
+
+// A last record missing only its last packet shows nothing to the reader
+// until the console has been quiet for a while; then it is counted.
+TEST_F(HistoryDownload, LastRecordMissingItsTailCompletesOnceTheConsoleIsQuiet)
+{
+    handleHistoryQuiet(reader); // no download: nothing happens
+    EXPECT_TRUE(deliveries.empty());
+
+    sendHistory(2, 1, record(1));
+    handleHistoryQuiet(reader); // between whole records: nothing to skip
+    sendHistoryWithout(2, 2, record(2), 4);
+    EXPECT_TRUE(lParamsOf(WM_HISTORY_DONE).empty());
+    handleHistoryQuiet(reader);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(1u, historyComplete.load());
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(0, slots[1].text[0]);
+
+    // The tail turning up late, and more quiet, change nothing.
+    sendHistory(2, 2, record(2));
+    handleHistoryQuiet(reader);
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(0, slots[1].text[0]);
+}
+
+// In the middle of a download the quiet record is counted once, and the
+// records after it still fill the next slots.
+TEST_F(HistoryDownload, QuietRecordInTheMiddleIsCountedOnce)
+{
+    sendHistory(3, 1, record(1));
+    sendHistoryWithout(3, 2, record(2), 4);
+    handleHistoryQuiet(reader);
+    handleHistoryQuiet(reader);
+    sendHistory(3, 3, record(3));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(record(3), slots[1].text);
 }
 
 // Packets sent twice or out of order (a resend after a lost answer, a
