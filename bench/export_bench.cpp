@@ -19,6 +19,7 @@
 #include "readings/history_store.h"
 #include "readings/units.h"
 #include "sim/station_model.h"
+#include "tests/support/whole_period_request.h"
 
 namespace {
 
@@ -51,18 +52,6 @@ const std::vector<StationRecord>& fullStore()
     return slots;
 }
 
-ExportRequest everyDataSet()
-{
-    ExportRequest request{};
-    DataSetSelection& s = request.dataSets;
-    s.wholePeriod = 1;
-    s.pressureSet = s.outdoorSet = s.indoorSet = s.dewPointSet = s.windSet = s.heatIndexSet = s.rainSet =
-        s.uvSet = 1;
-    for (std::uint32_t& channel : s.channelSet)
-        channel = 1;
-    return request;
-}
-
 bool exportStore(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "wb");
@@ -70,7 +59,7 @@ bool exportStore(const std::string& path)
         return false;
     const std::vector<StationRecord>& slots = fullStore();
     const LinkFlag notCancelled{0};
-    return writeExportFile(file, slots.data(), slots.size(), everyDataSet(), notCancelled)
+    return writeExportFile(file, slots.data(), slots.size(), wholePeriodAllSets(), notCancelled)
            == ExportOutcome::written;
 }
 

@@ -26,6 +26,7 @@
 #include "resources/resource_ids.h"
 #include "tests/support/app_fixture_win.h"
 #include "tests/support/broadcast_record_win.h"
+#include "tests/support/full_observation.h"
 #include "tests/support/test_window_win.h"
 
 namespace {
@@ -44,23 +45,6 @@ int WINAPI recordBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type)
 {
     boxes.push_back({owner, text, caption, type});
     return IDOK;
-}
-
-// Every field of an observation, in the console's units.
-std::vector<std::string> fullObservation()
-{
-    return {"45",   "2026-03-07", "09:15", "21.4", "45",   "-3.5", "81",   "1.2",  "0.3",
-            "12",   "15.2",       "90",    "E",    "1013.2", "1009.8", "5",  "10.0", "25.0",
-            "11.9", "66",         "12.5",  "52",   "--.-", "--",   "4.4",  "90",   "7.8",
-            "30",   "18.0",       "52",    "19.5", "48",   "-7.0", "0.0",  "2.4",  "12.0"};
-}
-
-std::string joined(const std::vector<std::string>& fields, std::size_t count = 36)
-{
-    std::string line;
-    for (std::size_t i = 0; i < count && i < fields.size(); ++i)
-        line += (i ? " " : "") + fields[i];
-    return line;
 }
 
 class DashboardPageTest : public AppTest {

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/station_model.h"
+#include "tests/support/whole_period_request.h"
 
 namespace {
 
@@ -132,18 +133,6 @@ std::string readAll(const std::string& path)
         bytes.append(buffer, got);
     std::fclose(file);
     return bytes;
-}
-
-ExportRequest wholePeriodAllSets()
-{
-    ExportRequest request{};
-    DataSetSelection& s = request.dataSets;
-    s.wholePeriod = 1;
-    s.pressureSet = s.outdoorSet = s.indoorSet = s.dewPointSet = s.windSet = s.heatIndexSet = s.rainSet =
-        s.uvSet = 1;
-    for (std::uint32_t& channel : s.channelSet)
-        channel = 1;
-    return request;
 }
 
 ExportRequest period(const wchar_t* start, const wchar_t* end)

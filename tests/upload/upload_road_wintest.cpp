@@ -54,6 +54,20 @@ protected:
         uploadHosts[service].port = server.port();
     }
 
+    // Both services point at their servers; Weathercloud's credentials are
+    // stored, Weather Underground's (the page's service) typed on the page.
+    void startWithServers(const Server& wu, const Server& wc, const wchar_t* typedKey)
+    {
+        ASSERT_TRUE(wu.listening() && wc.listening());
+        pointAt(SERVICE_WEATHER_UNDERGROUND, wu);
+        pointAt(SERVICE_WEATHERCLOUD, wc);
+        storeTextSetting(SETTING_ID1, L"cloud-id");
+        storeTextSetting(SETTING_KEY1, L"cloud-key");
+        start(true);
+        SetDlgItemTextW(setupPage, IDC_STATION_ID, L"KSTATION9");
+        SetDlgItemTextW(setupPage, IDC_STATION_KEY, typedKey);
+    }
+
     void sendText(std::uint8_t kind, const char* text)
     {
         std::vector<CommandReport> answers;
@@ -72,15 +86,8 @@ TEST_F(UploadRoadTest, ConsoleTextsReachBothServicesByteExact)
 {
     Server wu({WU_ACCEPTS});
     Server wc({WC_ACCEPTS});
-    ASSERT_TRUE(wu.listening() && wc.listening());
-    pointAt(SERVICE_WEATHER_UNDERGROUND, wu);
-    pointAt(SERVICE_WEATHERCLOUD, wc);
-    storeTextSetting(SETTING_ID1, L"cloud-id");
-    storeTextSetting(SETTING_KEY1, L"cloud-key");
-    start(true);
-    // Weather Underground is the page's service: its credentials are typed.
-    SetDlgItemTextW(setupPage, IDC_STATION_ID, L"KSTATION9");
-    SetDlgItemTextW(setupPage, IDC_STATION_KEY, L"pass word");
+    startWithServers(wu, wc, L"pass word");
+    ASSERT_FALSE(HasFatalFailure());
     uploadStates[SERVICE_WEATHER_UNDERGROUND].enabled = 1;
     uploadStates[SERVICE_WEATHERCLOUD].enabled = 1;
 
@@ -103,14 +110,8 @@ TEST_F(UploadRoadTest, TextsOfAServiceSwitchedOffAreDropped)
 {
     Server wu({WU_ACCEPTS});
     Server wc({WC_ACCEPTS});
-    ASSERT_TRUE(wu.listening() && wc.listening());
-    pointAt(SERVICE_WEATHER_UNDERGROUND, wu);
-    pointAt(SERVICE_WEATHERCLOUD, wc);
-    storeTextSetting(SETTING_ID1, L"cloud-id");
-    storeTextSetting(SETTING_KEY1, L"cloud-key");
-    start(true);
-    SetDlgItemTextW(setupPage, IDC_STATION_ID, L"KSTATION9");
-    SetDlgItemTextW(setupPage, IDC_STATION_KEY, L"key");
+    startWithServers(wu, wc, L"key");
+    ASSERT_FALSE(HasFatalFailure());
     uploadStates[SERVICE_WEATHERCLOUD].enabled = 1;
 
     sendText(KIND_UPLOAD_WU, WU_TEXT);
