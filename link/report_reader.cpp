@@ -141,17 +141,49 @@ void finishHistoryRecord(ReportReader& reader, bool store)
 // nothing more is expected, the download completes here.
 void skipHistoryRecord(ReportReader& reader, std::uint32_t recordNumber)
 {
+    // Outside a download (or once it is complete) nothing is owed: a record
+    // counted here would be taken from the next download's last one.
+    if (historyActive == 0 || reader.remaining <= 0)
+        return;
     if (recordNumber != reader.lastGivenUp)
         ++reader.skippedRecords;
     reader.lastGivenUp = recordNumber;
-    if (historyActive == 0 || reader.remaining <= 0
-        || static_cast<std::int64_t>(reader.remaining) > reader.skippedRecords)
+    if (static_cast<std::int64_t>(reader.remaining) > reader.skippedRecords)
         return;
     reader.remaining = 0;
     reader.skippedRecords = 0;
     deliver(reader, WM_HISTORY_PROGRESS, static_cast<std::intptr_t>(historyTotal.load()));
     historyComplete = 1;
     deliver(reader, WM_HISTORY_DONE);
+}
+
+bool isFirstPacket(const std::uint8_t* report)
+{
+    return (report[SEQUENCE_BYTE] & 0x0F) == 1;
+}
+
+// Whether history frames are wanted at all: a file is chosen and no cancel
+// is in force. Unwanted ones get no answer.
+bool historyWanted(const ReportReader& reader)
+{
+    return transferCancelled == 0 && reader.exportPath && reader.exportPath[0] != 0;
+}
+
+// The first history packet while no download runs (the first packet of a
+// record, as a download always begins) starts one from clean
+// bookkeeping: a half-assembled message or give-ups from before (a
+// cancelled download, an unfinished live observation, a packet the console
+// repeated after the last download ended) belong to no record of this one.
+void beginHistoryDownload(ReportReader& reader, std::uint32_t count)
+{
+    resetAssembly(reader.record);
+    reader.recordNumber = 0;
+    reader.skippedRecords = 0;
+    reader.lastGivenUp = NO_RECORD_GIVEN_UP;
+    historyTotal = count;
+    reader.remaining = static_cast<std::int32_t>(count);
+    deliver(reader, WM_HISTORY_TOTAL, static_cast<std::intptr_t>(count));
+    historyActive = 1;
 }
 
 void handleObservation(ReportReader& reader, const std::uint8_t* report, bool intact)
@@ -174,10 +206,14 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
         // Only a history record given up counts against the download. A live
         // observation given up must not, or the next download would complete
         // one record early and lose its last record.
-        if (bigEndian16(report + 2) != 0)
-            skipHistoryRecord(reader, bigEndian16(report + 4));
-        else
-            reader.lastGivenUp = bigEndian16(report + 4);
+        const std::uint32_t count = bigEndian16(report + 2);
+        if (count == 0)
+            return;
+        // The first record of a download may be the one given up: it
+        // starts the download like an intact packet would, so it is owed.
+        if (historyActive == 0 && historyWanted(reader) && isFirstPacket(report))
+            beginHistoryDownload(reader, count);
+        skipHistoryRecord(reader, bigEndian16(report + 4));
         return;
     }
 
@@ -189,19 +225,19 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
     if (!history) {
         transferCancelled = 0;
         historyActive = 0;
-        // The interrupted download's give-ups belong to it, not to the next.
-        reader.skippedRecords = 0;
-        reader.lastGivenUp = NO_RECORD_GIVEN_UP;
     } else {
-        // Unwanted history frames get no answer at all.
-        if (transferCancelled != 0 || !reader.exportPath || reader.exportPath[0] == 0)
+        if (!historyWanted(reader))
             return;
-        if (historyActive == 0) {
-            historyTotal = count;
-            reader.remaining = static_cast<std::int32_t>(count);
-            deliver(reader, WM_HISTORY_TOTAL, static_cast<std::intptr_t>(count));
+        if (historyActive == 0 && !isFirstPacket(report)) {
+            // The tail of a record from before (the console repeating a
+            // packet whose answer came late): answered, so the console
+            // moves on, and neither stored nor counted.
+            answer(reader, CMD_RECORD_ACK);
+            reader.recordFailures = 0;
+            return;
         }
-        historyActive = 1;
+        if (historyActive == 0)
+            beginHistoryDownload(reader, count);
     }
     answer(reader, CMD_RECORD_ACK);
     reader.recordFailures = 0;
@@ -210,7 +246,7 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
         // A first packet cutting into an unfinished record: that record lost
         // its tail and is counted as skipped.
         const std::uint32_t number = bigEndian16(report + 4);
-        if ((report[SEQUENCE_BYTE] & 0x0F) == 1 && reader.record.packet != 0 && reader.recordNumber != number)
+        if (isFirstPacket(report) && reader.record.packet != 0 && reader.recordNumber != number)
             skipHistoryRecord(reader, reader.recordNumber);
         reader.recordNumber = number;
     }

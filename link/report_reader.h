@@ -75,8 +75,13 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
 //   overflowed is counted like one given up;
 // - history records beyond historySlotCount are counted but not stored;
 // - the download completes (once) when `remaining` reaches zero or below;
-//   records arriving after that are acknowledged and ignored until the
-//   history state ends.
+//   records arriving after that are acknowledged and ignored, and never
+//   counted, until the history state ends;
+// - a download begins at the first packet of a record (intact, or given
+//   up) arriving while historyActive is 0, from clean bookkeeping: nothing
+//   half assembled or given up before it is counted against it. A later
+//   packet arriving then is the tail of an older record: acknowledged and
+//   ignored.
 void handleInputReport(ReportReader& reader, const std::uint8_t* report);
 
 // The console has sent nothing for a while during a download. A history

@@ -277,3 +277,105 @@ TEST_F(HistoryDownload, GiveUpsOfAnInterruptedDownloadDoNotCarryOver)
     EXPECT_EQ((std::vector<std::intptr_t>{1, 1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
 }
+
+// Each download starts from clean bookkeeping: whatever the link saw before
+// it (a packet repeated after the last download, a cancelled download's
+// half record, an unfinished live observation) costs the next one nothing.
+class DownloadAfterDownload : public ReaderTest {
+protected:
+    // What the export page does when a new export is accepted.
+    void startNewDownload()
+    {
+        transferCancelled = 0;
+        historyActive = 0;
+        historyComplete = 0;
+        for (StationRecord& slot : slots)
+            slot.text[0] = 0;
+        deliveries.clear();
+    }
+
+    // A whole download of `count` records must land in full.
+    void expectWholeDownload(int count)
+    {
+        for (int n = 1; n <= count; ++n)
+            sendHistory(static_cast<std::uint16_t>(count), static_cast<std::uint16_t>(n), record(n));
+        for (int n = 1; n <= count; ++n)
+            EXPECT_EQ(record(n), slots[n - 1].text) << "slot " << n - 1;
+        std::vector<std::intptr_t> progress;
+        for (int n = 1; n <= count; ++n)
+            progress.push_back(n);
+        EXPECT_EQ(progress, lParamsOf(WM_HISTORY_PROGRESS));
+        EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+        EXPECT_EQ(1u, historyComplete.load());
+    }
+
+    EncodedMessage encoded(std::uint16_t count, std::uint16_t number, const std::string& text)
+    {
+        EncodedMessage message;
+        EXPECT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(count, number),
+                                    reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), message));
+        return message;
+    }
+};
+
+TEST_F(DownloadAfterDownload, LastPacketRepeatedAfterTheDownloadCostsTheNextNothing)
+{
+    const EncodedMessage last = encoded(3, 3, record(3));
+    expectWholeDownload(3);
+    // Repeated while the export still reads the store, and again after it.
+    send(last.reports[last.count - 1]);
+    historyActive = 0;
+    const std::size_t acks = countOf(CMD_RECORD_ACK);
+    send(last.reports[last.count - 1]);
+    EXPECT_EQ(acks + 1, countOf(CMD_RECORD_ACK)) << "the console must be let go on";
+    EXPECT_EQ(0u, historyActive.load()) << "a stray tail started a download";
+    EXPECT_TRUE(lParamsOf(WM_HISTORY_TOTAL).size() == 1);
+
+    startNewDownload();
+    expectWholeDownload(3);
+}
+
+TEST_F(DownloadAfterDownload, CancelInTheMiddleOfARecordCostsTheNextNothing)
+{
+    const EncodedMessage second = encoded(3, 2, record(2));
+    sendHistory(3, 1, record(1));
+    send(second.reports[0]);
+    send(second.reports[1]);
+    transferCancelled = 1; // the status bar's cancel
+    historyActive = 0;
+    send(second.reports[2]); // unanswered now
+
+    startNewDownload();
+    expectWholeDownload(3);
+}
+
+TEST_F(DownloadAfterDownload, UnfinishedLiveObservationCostsTheDownloadNothing)
+{
+    EncodedMessage live;
+    const std::string line = observationLine(7);
+    ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(0, 0),
+                                reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), live));
+    send(live.reports[0]);
+    send(live.reports[1]);
+    startNewDownload();
+    expectWholeDownload(3);
+    EXPECT_TRUE(textsOf(WM_LIVE_RECORD).empty());
+}
+
+TEST_F(DownloadAfterDownload, GiveUpsOutsideADownloadAreNotCounted)
+{
+    // Damaged history packets with no file chosen, after a cancel, and
+    // after the download completed: none of them is owed by the next.
+    exportPath[0] = 0;
+    giveUpHistory(3, 5);
+    exportPath[0] = L'C';
+    transferCancelled = 1;
+    giveUpHistory(3, 6);
+    transferCancelled = 0;
+    expectWholeDownload(3);
+    giveUpHistory(3, 7);
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+
+    startNewDownload();
+    expectWholeDownload(3);
+}
