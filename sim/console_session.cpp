@@ -154,8 +154,16 @@ void completeMessage(ConsoleSession& s, bool abandoned)
         s.closeRequested = true;
         return;
     }
-    if (m.recordNumber >= s.options->historyCount)
-        finishHistoryTransfer(s, "end");
+    if (m.recordNumber < s.options->historyCount)
+        return;
+    finishHistoryTransfer(s, "end");
+    if (s.options->repeatLastPacket && m.orderCount > 0) {
+        // The answer to the last packet came late: a console sends it again,
+        // though the program already has it.
+        emit(s, false, "repeat-last %u", m.recordNumber);
+        if (!s.io.writeReport(s.io.context, m.encoded.reports[m.order[m.orderCount - 1]]))
+            requestClose(s, "write-failed");
+    }
 }
 
 void advance(ConsoleSession& s, std::uint64_t now)
@@ -165,10 +173,15 @@ void advance(ConsoleSession& s, std::uint64_t now)
     m.repeats = 0;
     m.naks = 0;
     m.awaiting = false;
-    if (m.position >= m.orderCount)
+    if (m.stalls && m.position == 2) {
+        emit(s, false, "stall %s %u", roleName(m.role), m.recordNumber);
+        s.stalled = true;
+        completeMessage(s, true);
+    } else if (m.position >= m.orderCount) {
         completeMessage(s, false);
-    else
+    } else {
         transmit(s, now);
+    }
 }
 
 void beginMessage(ConsoleSession& s, MessageRole role, std::uint8_t kind, ReportHeader header,
@@ -192,6 +205,10 @@ void beginMessage(ConsoleSession& s, MessageRole role, std::uint8_t kind, Report
         m.order[i] = static_cast<std::uint8_t>(i);
 
     const SimOptions& o = *s.options;
+    if (o.stallTarget && !s.stallDone && m.orderCount > 2 && isTarget(s, m)) {
+        m.stalls = true;
+        s.stallDone = true;
+    }
     if ((o.badCrcRun || o.swapPackets || o.losePacket) && isTarget(s, m)) {
         m.burstLeft = o.badCrcRun;
         if (o.swapPackets && m.orderCount >= 2) {
@@ -243,7 +260,7 @@ void beginUpload(ConsoleSession& s, MessageRole role, std::uint64_t now)
 void sendNext(ConsoleSession& s, std::uint64_t now)
 {
     // Messages that need no answer finish at once; bound the loop anyway.
-    for (int guard = 0; guard < 8 && !s.inFlight && !s.closeRequested; ++guard) {
+    for (int guard = 0; guard < 8 && !s.inFlight && !s.closeRequested && !s.stalled; ++guard) {
         if (s.historyReplyDue) {
             s.historyReplyDue = false;
             if (s.historyReply == ROLE_NO_HISTORY)
@@ -465,6 +482,8 @@ void sessionCommand(ConsoleSession& s, const std::uint8_t* bytes, std::size_t le
         return;
     }
     emit(s, true, "recv %s", match->name);
+    if (match->report == &CMD_READ_CURRENT || match->report == &CMD_READ_HISTORY || match->report == &CMD_STOP)
+        s.stalled = false;
     if (match->report == &CMD_READ_CURRENT) {
         emit(s, false, "read-current");
         s.liveDue = true;
@@ -526,7 +545,7 @@ std::uint64_t sessionNextDeadline(const ConsoleSession& s, std::uint64_t now)
         consider(s.nextClock);
     const bool waiting = s.historyReplyDue || (s.liveDue && !s.historyRunning) || s.clockDue || s.wuDue ||
                          s.wcDue || (s.historyRunning && s.historyNext <= s.options->historyCount);
-    if (!s.inFlight && waiting)
+    if (!s.inFlight && !s.stalled && waiting)
         consider(now);
     return next < now ? now : next;
 }

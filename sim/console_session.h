@@ -20,6 +20,7 @@
 //   history-end|history-stopped|history-abandoned|history-restart DONE COUNT
 //   no-history STATUS, history-refused STATUS, clock-request STATUS
 //   read-current, read-history, vanish N, write-failed
+//   stall live|history N, repeat-last N (the packet sent once more)
 //   set-date|set-time A B C crc-ok|crc-bad|bad-marks
 //   clock ok|off SECONDS requested|unrequested, or clock bad-checksum|
 //     bad-date|bad-time|no-date
@@ -71,6 +72,7 @@ struct OutgoingMessage {
     std::uint64_t deadline;
     bool givenUp;            // the program acknowledged a damaged packet
     bool faulted;            // packets lost or swapped on purpose
+    bool stalls;             // stops after its second packet (--stall)
     std::uint16_t recordNumber;
     char text[320];          // the payload, for the log
 };
@@ -81,6 +83,8 @@ struct ConsoleSession {
     SimClock clock;
     StationModel model;
     bool closeRequested;
+    bool stalled;   // nothing is sent until the program's next command
+    bool stallDone; // --stall happens once per connection
 
     bool inFlight;
     OutgoingMessage current;

@@ -50,6 +50,11 @@ const char SIM_HELP_TEXT[] =
     "                          a row (1..100)\n"
     "  --swap-packets          a target message's last two packets are sent swapped\n"
     "  --lose-packet           a target message's second packet is never sent\n"
+    "  --stall                 a target message stops after its second packet, and the\n"
+    "                          console sends nothing more until the next command (once\n"
+    "                          per connection)\n"
+    "  --repeat-last-packet    when a history transfer has ended, its last packet is sent\n"
+    "                          once more, as when the answer to it came late\n"
     "  --fault-record=R        target: history record R (1-based) of each transfer\n"
     "  --fault-live=M          target: the M-th live observation of each connection\n"
     "  --fault-every=K         target: every K-th message of each connection\n"
@@ -164,6 +169,7 @@ struct FlagOption {
 const FlagOption FLAG_OPTIONS[] = {
     {"--no-history", &SimOptions::noHistory}, {"--refuse-history", &SimOptions::refuseHistory},
     {"--swap-packets", &SimOptions::swapPackets}, {"--lose-packet", &SimOptions::losePacket},
+    {"--stall", &SimOptions::stallTarget}, {"--repeat-last-packet", &SimOptions::repeatLastPacket},
     {"--once", &SimOptions::once}, {"--verbose", &SimOptions::verbose},
     {"--help", &SimOptions::help},
 };

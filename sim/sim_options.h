@@ -40,6 +40,8 @@ struct SimOptions {
     std::uint32_t faultLive;             // target: m-th live observation
     std::uint32_t faultEvery;            // target: every k-th message
     std::uint32_t vanishAfter;           // close the pipe after m history records; 0 off
+    bool stallTarget;                    // target stops after its second packet (once)
+    bool repeatLastPacket;               // a transfer's last packet is sent once more
 
     bool once;
     bool verbose;

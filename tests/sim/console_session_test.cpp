@@ -339,6 +339,45 @@ TEST_F(ConsoleSessionTest, SwappedAndLostPacketsHitOnlyTheTargetMessage)
     EXPECT_EQ(3, sent[1][6] & 15);
 }
 
+TEST_F(ConsoleSessionTest, StallStopsTheTargetAfterTwoPacketsUntilTheNextCommandOnce)
+{
+    options.stallTarget = true;
+    options.faultRecord = 2;
+    start();
+    command(CMD_READ_HISTORY);
+    receive(0xFE);
+    command(CMD_RECORD_ACK); // packets 1 and 2 of record 2
+    command(CMD_RECORD_ACK);
+    const std::size_t stalledAt = sent.size();
+    wait(10 * options.ackTimeoutMs);
+    EXPECT_EQ(stalledAt, sent.size()) << "a stalled console sends nothing";
+    EXPECT_EQ(std::vector<std::string>{"stall history 2"}, eventsStarting("stall"));
+
+    // The next command ends the stall; the next transfer runs whole.
+    command(CMD_STOP);
+    next = sent.size();
+    command(CMD_READ_HISTORY);
+    for (int n = 1; n <= 5; ++n)
+        receive(0xFE);
+    EXPECT_EQ(1u, eventsStarting("stall").size());
+    EXPECT_EQ(1u, eventsStarting("history-end 5 5").size());
+}
+
+TEST_F(ConsoleSessionTest, RepeatLastPacketSendsTheTransfersLastPacketOnceMore)
+{
+    options.repeatLastPacket = true;
+    start();
+    command(CMD_READ_HISTORY);
+    for (int n = 1; n <= 5; ++n)
+        receive(0xFE);
+    ASSERT_EQ(next + 1, sent.size()) << "one packet more after the last record";
+    EXPECT_EQ(0, std::memcmp(sent[next - 1].data(), sent[next].data(), sent[next].size()));
+    EXPECT_EQ(std::vector<std::string>{"repeat-last 5"}, eventsStarting("repeat-last"));
+    command(CMD_RECORD_ACK); // the program answers it: nothing is in flight
+    wait(10 * options.ackTimeoutMs);
+    EXPECT_EQ(next + 1, sent.size());
+}
+
 TEST_F(ConsoleSessionTest, VanishesAfterTheGivenRecordsAndAFailedWriteClosesToo)
 {
     options.historyCount = 10;

@@ -31,7 +31,8 @@ TEST(SimOptions, EveryDocumentedOptionIsAcceptedAndEveryOptionDocumented)
         "--live-interval=0", "--upload-interval=250", "--clock-interval=250", "--clock-tolerance=5",
         "--history=65535", "--history-interval=1440", "--no-history", "--refuse-history", "--ack-timeout=10",
         "--max-repeats=0", "--bad-crc-every=1", "--bad-crc-run=100", "--swap-packets", "--lose-packet",
-        "--fault-record=65535", "--fault-live=1", "--fault-every=2", "--vanish-after=1", "--verbose",
+        "--fault-record=65535", "--fault-live=1", "--fault-every=2", "--vanish-after=1", "--stall",
+        "--repeat-last-packet", "--verbose",
         "--log=C:\\sim.log", "--help"};
     std::vector<std::string> documented;
     const std::string help = SIM_HELP_TEXT;
