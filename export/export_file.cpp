@@ -544,5 +544,9 @@ ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::
     // The close writes what is still buffered; a failure there loses rows.
     if (std::fclose(file) != 0 && outcome == ExportOutcome::written)
         outcome = ExportOutcome::failed;
+    // A cancel that came with the last row, or with no row at all, still
+    // means no file: the status bar took it at once.
+    if (outcome == ExportOutcome::written && cancel != 0)
+        outcome = ExportOutcome::cancelled;
     return outcome;
 }

@@ -41,7 +41,8 @@ enum class ExportOutcome { written, cancelled, failed };
 // The whole file on a stream just opened "wb": the header, then the rows of
 // slots[0..count) in order, each with the unit settings current when it is
 // written (the user may change them meanwhile). `cancel` is tested after
-// each slot. The stream is closed in every case, and a failing close (the
+// each slot and once more when the file is complete, so a cancel taken at
+// any moment before the end leaves no file (the caller deletes it). The stream is closed in every case, and a failing close (the
 // last buffered bytes not written) is a failure like any failing write.
 ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::size_t count,
                               const ExportRequest& request, const LinkFlag& cancel);

@@ -490,6 +490,39 @@ TEST_F(ExportFile, CancelIsTestedAfterEachSlot)
     EXPECT_EQ(fileOf(HEADER_ROW + DEFAULT_UNIT_ROW + DEFAULT_R1_ROW), readAll(path));
 }
 
+// The cross clicked while the last row goes out, or with no row to write:
+// the file is complete, but the user was told it was cancelled.
+TEST_F(ExportFile, CancelWithTheLastRowOrBeforeAnEmptyFileStillCancels)
+{
+    static LinkFlag cancel{0};
+    static int writes;
+    static int cancelAt;
+    exportWrite = [](const void* data, std::size_t size, FILE* file) -> std::size_t {
+        if (++writes == cancelAt)
+            cancel = 1;
+        return std::fwrite(data, 1, size, file);
+    };
+    const std::vector<StationRecord> slots = {slot(R1), slot(R2)};
+    writes = 0;
+    cancelAt = 0;
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    ASSERT_EQ(ExportOutcome::written, writeExportFile(file, slots.data(), slots.size(), wholePeriodAllSets(), cancel));
+    const int allWrites = writes;
+
+    writes = 0;
+    cancelAt = allWrites; // the last row's last write
+    file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(ExportOutcome::cancelled, writeExportFile(file, slots.data(), slots.size(), wholePeriodAllSets(), cancel));
+
+    cancel = 1;
+    file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(nullptr, file);
+    EXPECT_EQ(ExportOutcome::cancelled, writeExportFile(file, slots.data(), 0, wholePeriodAllSets(), cancel));
+    cancel = 0;
+}
+
 // ---- Repeated values ---------------------------------------------------------------------
 
 // The whole-file writer remembers conversions it has made; the row writer
