@@ -92,6 +92,7 @@ constexpr std::uint8_t CONTROL_SEAL = 0x01;
 constexpr std::uint8_t CONTROL_CANCEL = 0x02;
 constexpr std::uint8_t CONTROL_EXPORT_ENDED = 0x04;
 constexpr std::uint8_t CONTROL_NEW_DOWNLOAD = 0x08;
+constexpr std::uint8_t EXPORT_AGAIN = 0x40; // a whole download closes the run
 
 void appendReport(Bytes& bytes, EncodedReport report, std::uint8_t control = 0)
 {
@@ -185,6 +186,41 @@ void readerSeeds(const Station& station)
     appendMessage(longest, KIND_OBSERVATION, observationHeader(0, 0), full);
     appendMessage(longest, KIND_OBSERVATION, observationHeader(0, 0), full + " ");
     writeSeed(target, "record-buffer-full", longest);
+
+    // What a download leaves behind for the next one: the console repeating
+    // the last packet after the download, a cancel in the middle of a
+    // record, a live observation left unfinished.
+    auto encoded = [&station](std::uint16_t count, std::uint16_t number) {
+        EncodedMessage message;
+        const std::string line = observationLine(station, number);
+        encodeMessage(KIND_OBSERVATION, observationHeader(count, number),
+                      reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), message);
+        return message;
+    };
+    Bytes repeated{EXPORT_CHOSEN | THREE_SLOTS | EXPORT_AGAIN};
+    for (std::uint16_t n = 1; n <= 2; ++n)
+        appendMessage(repeated, KIND_OBSERVATION, observationHeader(2, n), observationLine(station, n));
+    const EncodedMessage last = encoded(2, 2);
+    appendReport(repeated, last.reports[last.count - 1]);
+    appendReport(repeated, last.reports[last.count - 1], CONTROL_EXPORT_ENDED);
+    writeSeed(target, "repeated-tail-then-export", repeated);
+
+    Bytes cancelled{EXPORT_CHOSEN | THREE_SLOTS | EXPORT_AGAIN};
+    appendMessage(cancelled, KIND_OBSERVATION, observationHeader(3, 1), observationLine(station, 1));
+    const EncodedMessage middle = encoded(3, 2);
+    appendReport(cancelled, middle.reports[0]);
+    appendReport(cancelled, middle.reports[1]);
+    appendReport(cancelled, middle.reports[2], CONTROL_CANCEL);
+    writeSeed(target, "cancel-mid-record-then-export", cancelled);
+
+    Bytes unfinished{EXPORT_CHOSEN | THREE_SLOTS | EXPORT_AGAIN};
+    EncodedMessage liveMessage;
+    const std::string liveLine = observationLine(station, 9);
+    encodeMessage(KIND_OBSERVATION, observationHeader(0, 0), reinterpret_cast<const std::uint8_t*>(liveLine.data()),
+                  liveLine.size(), liveMessage);
+    appendReport(unfinished, liveMessage.reports[0]);
+    appendReport(unfinished, liveMessage.reports[1]);
+    writeSeed(target, "unfinished-live-then-export", unfinished);
 }
 
 // --- records, conversions and display texts -----------------------------

@@ -7,6 +7,9 @@
 //   bits 2-3  slots in the store: 0, 1, 3 or 8
 //   bit 4     transferCancelled is set
 //   bit 5     historyActive is set
+//   bit 6     after the reports the user exports again, and the console
+//             sends a whole download: whatever came before, every record
+//             of it must be stored once, in order
 // Then 65-byte reports; a short tail is ignored. Byte 0 of a report is its
 // report id, which the reader never reads, so it steers the run instead:
 //   bit 0     seal the checksum (the fuzzer cannot guess CRCs itself)
@@ -20,6 +23,7 @@
 // Bits 5 and 6 let the fuzzer build long messages, up to the end of the
 // record buffer, without guessing each sequence byte.
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
@@ -27,6 +31,7 @@
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
+#include "sim/report_encoder.h"
 
 namespace {
 
@@ -47,6 +52,7 @@ struct Run {
     // change until the next download announces itself.
     bool storeFrozen;
     std::vector<unsigned char> frozenStore;
+    int downloadsDone;
 };
 
 bool isAnswer(const CommandReport& command)
@@ -131,6 +137,7 @@ void recordDelivery(void* context, unsigned message, std::intptr_t lParam)
         FUZZ_CHECK(historyComplete.load() == 1);
         FUZZ_CHECK(reader.remaining == 0);
         run.downloadOpen = false;
+        ++run.downloadsDone;
         freezeStore(run);
         break;
     case WM_NO_HISTORY:
@@ -208,6 +215,47 @@ void checkAfterReport(const Run& run, const std::uint8_t* report, bool intact)
     checkFrozenStore(run);
 }
 
+std::string cleanRecord(int number)
+{
+    std::string text = "clean record " + std::to_string(number);
+    while (text.size() < 150)
+        text += " 12.5";
+    return text;
+}
+
+// The user exports again (the Export button waits for no download to run,
+// then clears the flags and the store) and the console sends a download of
+// `count` records, every packet intact and in order.
+void cleanDownload(Run& run, wchar_t* exportPath)
+{
+    constexpr int COUNT = 4;
+    transferCancelled = 0;
+    historyActive = 0;
+    historyComplete = 0;
+    exportPath[0] = L'C';
+    if (run.slots)
+        std::memset(run.slots, 0, storeBytes(run));
+    run.storeFrozen = false;
+    const int doneBefore = run.downloadsDone;
+    for (int n = 1; n <= COUNT; ++n) {
+        const std::string text = cleanRecord(n);
+        EncodedMessage message;
+        FUZZ_CHECK(encodeMessage(KIND_OBSERVATION, observationHeader(COUNT, static_cast<std::uint16_t>(n)),
+                                 reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), message)
+                   > 1);
+        for (std::size_t i = 0; i < message.count; ++i) {
+            run.commandsWritten = 0;
+            handleInputReport(run.reader, message.reports[i].data());
+            FUZZ_CHECK(run.commandsWritten == 1 && *run.lastCommand == CMD_RECORD_ACK);
+        }
+        // Each record counts exactly one: none lost, none counted twice.
+        FUZZ_CHECK(run.total == COUNT && run.lastProgress == n);
+    }
+    FUZZ_CHECK(run.downloadsDone == doneBefore + 1);
+    for (std::size_t i = 0; run.slots && i < run.slotCount && i < COUNT; ++i)
+        FUZZ_CHECK(cleanRecord(static_cast<int>(i) + 1) == run.slots[i].text);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -255,6 +303,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         handleInputReport(run.reader, report);
         checkAfterReport(run, report, isIntact(report));
     }
+
+    if (start & 0x40)
+        cleanDownload(run, exportPath);
 
     // A slot's last byte is the record's terminator; the reader never
     // writes it.
