@@ -65,6 +65,18 @@ LPARAM writeExport(const wchar_t* path)
     return EXPORT_WRITE_FAILED;
 }
 
+// The reader tests the path while it runs: the new name goes over the old
+// one with no moment at which it reads empty or unterminated (tail and
+// terminator first, the first character last). `name` fits, terminator
+// included.
+void storeExportPath(const wchar_t* name)
+{
+    const std::size_t length = std::wcslen(name);
+    std::wmemset(exportPath + length, L'\0', EXPORT_PATH_SIZE - length);
+    for (std::size_t i = length; i-- > 0;)
+        exportPath[i] = name[i];
+}
+
 } // namespace
 
 int validateExportRequest(HWND page)
@@ -117,8 +129,12 @@ int chooseExportFile(HWND owner)
         fileNameError(owner);
         return 0;
     }
-    std::wmemset(exportPath, L'\0', EXPORT_PATH_SIZE);
-    std::wcscpy(exportPath, name);
+    // The dialog is modal: history frames may have arrived meanwhile (the
+    // console started sending, or an export was started again). The reader
+    // and a running export read the path, so it is not touched then.
+    if (historyActive != 0 || exportRunning != 0)
+        return 0;
+    storeExportPath(name);
     return 1;
 }
 

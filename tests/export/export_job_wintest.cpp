@@ -63,6 +63,8 @@ struct SaveDialog {
     std::wstring defaultExtension;
     DWORD flags = 0;
     DWORD room = 0;
+    // What happens elsewhere while the modal dialog is open.
+    void (*meanwhile)() = nullptr;
 };
 SaveDialog saveDialog;
 
@@ -79,6 +81,8 @@ BOOL WINAPI fakeSaveDialog(LPOPENFILENAMEW dialog)
     saveDialog.defaultExtension = dialog->lpstrDefExt ? dialog->lpstrDefExt : L"";
     saveDialog.flags = dialog->Flags;
     saveDialog.room = dialog->nMaxFile;
+    if (saveDialog.meanwhile)
+        saveDialog.meanwhile();
     if (!saveDialog.answer)
         return FALSE;
     if (saveDialog.name.size() + 1 > dialog->nMaxFile)
@@ -367,6 +371,31 @@ TEST_F(ExportJob, ExportButtonIsIgnoredWhileBusyOrWithoutConsole)
     EXPECT_EQ(0, startExport(page));
     exportRunning = 0;
     EXPECT_EQ(0, saveDialog.calls);
+    EXPECT_TRUE(boxes.empty());
+}
+
+// History frames (a download started meanwhile) or an export thread
+// started while the modal dialog was open: the request is refused after it,
+// and the store and the path the reader and the thread use stay untouched.
+TEST_F(ExportJob, ExportIsRefusedWhenADownloadBeganWhileTheDialogWasOpen)
+{
+    check(IDC_WHOLE_PERIOD);
+    saveDialog.name = target;
+    fillHistory(3);
+    std::wcscpy(exportPath, L"C:\\running.csv");
+    deviceReady = 1;
+    for (auto meanwhile : {+[] { historyActive = 1; }, +[] { exportRunning = 1; }}) {
+        saveDialog.meanwhile = meanwhile;
+        EXPECT_EQ(0, startExport(page));
+        historyActive = 0;
+        exportRunning = 0;
+    }
+    saveDialog.meanwhile = nullptr;
+    deviceReady = 0;
+    EXPECT_EQ(2, saveDialog.calls);
+    EXPECT_STREQ(L"C:\\running.csv", exportPath);
+    EXPECT_NE(0, historyStoreSlots()[2].text[0]) << "the store was cleared under the download";
+    EXPECT_EQ(1u, historyComplete.load());
     EXPECT_TRUE(boxes.empty());
 }
 
