@@ -140,7 +140,7 @@ TEST_F(TransportTest, ReplyWithNeitherIsTriedThreeTimesAndNotReported)
 TEST_F(TransportTest, ReplyCountsOnlyForTheServiceThatWasAsked)
 {
     {
-        Server server({Act{std::string(OK_HEADERS) + "INVALIDPASSWORDID|Password or key and/or id are incorrect\n"}});
+        Server server({Act{std::string(OK_HEADERS) + "<html>station page</html>\n"}});
         upload(server, SERVICE_WEATHER_UNDERGROUND);
         EXPECT_EQ(servedCount(server, UPLOAD_ATTEMPTS), UPLOAD_ATTEMPTS);
     }
@@ -152,18 +152,67 @@ TEST_F(TransportTest, ReplyCountsOnlyForTheServiceThatWasAsked)
     EXPECT_TRUE(seen.reports.empty());
 }
 
-TEST_F(TransportTest, WeathercloudErrorCodeInBodyIsNoSuccessDespiteStatus200)
+// --- Refusals ---------------------------------------------------------------
+// A service that answers and says no gets the request once: the same
+// request would get the same answer, and a rate limit a worse one.
+
+TEST_F(TransportTest, RefusalIsSentOnceAndNotCounted)
 {
-    Server server({Act{"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n401"}});
-    upload(server, SERVICE_WEATHERCLOUD);
+    const struct {
+        UploadService service;
+        const char* reply;
+    } refusals[] = {
+        {SERVICE_WEATHER_UNDERGROUND, "HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect\n"},
+        {SERVICE_WEATHER_UNDERGROUND, "HTTP/1.0 401 Unauthorized\r\n\r\nunauthorized\n"},
+        {SERVICE_WEATHERCLOUD, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n400"},
+        {SERVICE_WEATHERCLOUD, "HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n401"},
+        {SERVICE_WEATHERCLOUD, "HTTP/1.1 429 Too Many Requests\r\n\r\n429\r\n"},
+    };
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.reply);
+        seen = Observed{};
+        Server server({Act{refusal.reply}});
+        upload(server, refusal.service);
+        // Every attempt's request is in before its reply goes out, so the
+        // count is complete once the upload has returned.
+        EXPECT_EQ(server.requests(), std::vector<std::string>{REQUEST});
+        EXPECT_EQ(servedCount(server, 1), 1);
+        EXPECT_EQ(seen.lookUps, 1);
+        EXPECT_TRUE(seen.reports.empty());
+        EXPECT_TRUE(seen.diagnostics.empty());
+    }
+}
+
+// Weathercloud's 500 is the service failing, not refusing: it is tried
+// again, though a 200 in the status line stands beside it.
+TEST_F(TransportTest, WeathercloudServerErrorIsTriedThreeTimesAndNotCounted)
+{
+    for (const char* reply : {"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n500",
+                              "HTTP/1.1 500 Internal Server Error\r\n\r\n500"}) {
+        SCOPED_TRACE(reply);
+        Server server({Act{reply}});
+        upload(server, SERVICE_WEATHERCLOUD);
+        EXPECT_EQ(server.requests(), std::vector<std::string>(UPLOAD_ATTEMPTS, REQUEST));
+        EXPECT_EQ(servedCount(server, UPLOAD_ATTEMPTS), UPLOAD_ATTEMPTS);
+    }
     EXPECT_TRUE(seen.reports.empty());
-    EXPECT_EQ(servedCount(server, UPLOAD_ATTEMPTS), UPLOAD_ATTEMPTS);
+}
+
+// A refusal ends the request, not the ones after it.
+TEST_F(TransportTest, RequestAfterARefusalIsSentAsUsual)
+{
+    Server server({Act{"HTTP/1.1 200 OK\r\n\r\n429"}, Act{"HTTP/1.1 200 OK\r\n\r\n200"}});
+    upload(server, SERVICE_WEATHERCLOUD);
+    upload(server, SERVICE_WEATHERCLOUD);
+    EXPECT_EQ(seen.reports, std::vector<UploadService>{SERVICE_WEATHERCLOUD});
+    EXPECT_EQ(server.requests(), std::vector<std::string>(2, REQUEST));
 }
 
 // --- Silence and broken connections ----------------------------------------
 
 TEST_F(TransportTest, SilentServerTimesOutOnEachOfThreeAttempts)
 {
+    hooks.timeoutMs = SHORT_TIMEOUT_MS;
     Server server({Act{"", Act::SILENT}});
     upload(server, SERVICE_WEATHER_UNDERGROUND);
     EXPECT_TRUE(seen.reports.empty());
