@@ -267,6 +267,29 @@ TEST_F(HidSearchTest, ANewSearchClosesTheHandleItReplaces)
     EXPECT_EQ(handlesAfterFirst, processHandleCount());
 }
 
+// An arrival comes for each collection of the console and for other
+// devices; a search then that finds no console leaves the one that is open
+// as it was.
+TEST_F(HidSearchTest, ASearchThatFindsNothingKeepsTheOpenConsole)
+{
+    addInterface("console reports", 0x1941, 0x8021, 0xFF00, 1);
+    StationDevice device;
+    ASSERT_TRUE(device.openStation());
+    const HANDLE working = device.ioHandle;
+    const unsigned long handlesBefore = processHandleCount();
+
+    // The vendor collection is not listed this time; another one is.
+    fakes[0].usagePage = 0x0001;
+    fakes[0].usage = 6;
+    addInterface("other product", 0x1941, 0x8022, 0xFF00, 1);
+    EXPECT_FALSE(device.openStation());
+    EXPECT_EQ(working, device.ioHandle);
+    EXPECT_EQ(1, device.found);
+    EXPECT_EQ("console reports", contentOf(device.ioHandle));
+    expectSearchLeftNothingBehind(device);
+    EXPECT_EQ(handlesBefore, processHandleCount());
+}
+
 TEST_F(HidSearchTest, AConsoleThatCannotBeOpenedIsFoundButUnusable)
 {
     // A pipe with one instance: the query handle takes it, so the second
