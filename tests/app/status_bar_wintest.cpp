@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 using StatusBarTest = AppTest;
 
