@@ -79,6 +79,14 @@ target_link_libraries(startup_bench PRIVATE aerovane_core psapi advapi32)
 aerovane_warnings(startup_bench)
 list(APPEND WINDOWS_EXES startup_bench)
 
+# The reader thread's cost while it waits and how soon it stops, in-process
+# under Wine (scripts/bench.sh runs it; not a test).
+add_executable(reader_idle_bench ${CMAKE_SOURCE_DIR}/bench/reader_idle_bench_win.cpp)
+target_link_options(reader_idle_bench PRIVATE -municode)
+target_link_libraries(reader_idle_bench PRIVATE aerovane_shell)
+aerovane_warnings(reader_idle_bench)
+list(APPEND WINDOWS_EXES reader_idle_bench)
+
 # The help document beside the program and the release zip.
 include(cmake/Release.cmake)
 

@@ -197,12 +197,16 @@ void putUnitCell(Utf16Line& line, UnitCell cell, const UnitSettings& units)
     case UnitCell::rain:
         put(line, quantityUnit(Quantity::rain, units));
         break;
-    case UnitCell::dailyRain:
+    case UnitCell::dailyRain: {
         // The extra space has always stood there; files read by column
-        // position may count on it.
-        put(line, L' ');
-        put(line, quantityUnit(Quantity::rain, units));
+        // position may count on it. It belongs to the unit: a cell without
+        // one stays empty like every other.
+        const wchar_t* unit = quantityUnit(Quantity::rain, units);
+        if (*unit != L'\0')
+            put(line, L' ');
+        put(line, unit);
         break;
+    }
     case UnitCell::pressure:
         if (codeInRange(Quantity::pressure, units.pressureUnit) && units.pressureType <= PRESSURE_RELATIVE) {
             put(line, unitText(Quantity::pressure, units.pressureUnit));

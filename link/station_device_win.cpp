@@ -49,6 +49,16 @@ StationDevice::~StationDevice()
 
 bool StationDevice::openStation()
 {
+    // The search comes first and the running connection is left alone
+    // meanwhile: an arrival is repeated for each collection of the console
+    // and for other devices, and a search that finds nothing then must not
+    // cost the console that works.
+    interfaceDetail = nullptr;
+    queryHandle = nullptr;
+    HANDLE opened = nullptr;
+    const bool matched = consolePath[0] != 0 ? openConsolePath(opened) : searchHid(opened);
+    if (!matched)
+        return false;
     // The handle of an earlier connection (a console that was removed, or
     // this one seen arriving again) is replaced. The reader may still be
     // using it, so it must have ended before the handle is closed; if it
@@ -56,16 +66,14 @@ bool StationDevice::openStation()
     // under a running read.
     if (usable(ioHandle) && stopReader(READER_STOP_BEFORE_REOPEN_MS))
         CloseHandle(ioHandle);
-    ioHandle = nullptr;
-    interfaceDetail = nullptr;
-    queryHandle = nullptr;
-    found = 0;
-    return consolePath[0] != 0 ? openConsolePath() : searchHid();
+    ioHandle = opened;
+    found = 1;
+    return true;
 }
 
 // A console path is opened with the flags of the HID interface. Unlike the
 // HID search, a path that cannot be opened means no console at all.
-bool StationDevice::openConsolePath()
+bool StationDevice::openConsolePath(HANDLE& opened)
 {
     const HANDLE handle = openForIo(consolePath);
     if (handle == INVALID_HANDLE_VALUE)
@@ -75,12 +83,11 @@ bool StationDevice::openConsolePath()
     // on anything that is not a pipe.
     DWORD mode = PIPE_READMODE_MESSAGE;
     SetNamedPipeHandleState(handle, &mode, nullptr, nullptr);
-    ioHandle = handle;
-    found = 1;
+    opened = handle;
     return true;
 }
 
-bool StationDevice::searchHid()
+bool StationDevice::searchHid(HANDLE& opened)
 {
     hidFunctions.getHidGuid(&hidClassGuid);
     deviceInfoSet = hidFunctions.getClassDevs(&hidClassGuid, nullptr, nullptr,
@@ -89,6 +96,7 @@ bool StationDevice::searchHid()
         deviceInfoSet = nullptr;
         return false;
     }
+    bool matched = false;
     for (DWORD index = 0;; ++index) {
         // The size fields are those of the 64-bit structures (32 and 8
         // bytes); setupapi refuses any other value.
@@ -133,16 +141,16 @@ bool StationDevice::searchHid()
             endExamination();
             continue;
         }
-        found = 1;
-        // Stored untested: a console that cannot be opened counts as found
+        matched = true;
+        // Kept untested: a console that cannot be opened counts as found
         // but unusable; the reader idles and writes fail.
-        ioHandle = openForIo(interfaceDetail->DevicePath);
+        opened = openForIo(interfaceDetail->DevicePath);
         endExamination();
         break;
     }
     hidFunctions.destroyInfoList(deviceInfoSet);
     deviceInfoSet = nullptr;
-    return found != 0;
+    return matched;
 }
 
 // Frees what one interface's examination holds. The query handle is closed

@@ -42,9 +42,12 @@ struct StationDevice {
     StationDevice& operator=(const StationDevice&) = delete;
 
     // Searches the HID interfaces (or opens consolePath when one was given)
-    // and opens the console for overlapped reading and writing. Returns the
-    // found flag. A handle left from an earlier connection is closed first,
-    // after the reader that may be using it has been stopped.
+    // and opens the console for overlapped reading and writing. Returns true
+    // when this search found a console (found is then 1): only then is a
+    // handle left from an earlier connection closed, after the reader that
+    // may be using it has been stopped, and replaced. A search that finds
+    // nothing returns false and changes nothing: a console already open
+    // stays open, with its reader and its found flag.
     bool openStation();
     // Fills capabilities for the interface whose queryHandle is open.
     // Returns 1, or 0 (capabilities zeroed) when the queries fail.
@@ -54,8 +57,11 @@ struct StationDevice {
     void closeStation();
 
 private:
-    bool searchHid();
-    bool openConsolePath();
+    // Both leave the opened handle (INVALID_HANDLE_VALUE when a matching
+    // interface could not be opened) in `opened` and return whether a
+    // console was found.
+    bool searchHid(HANDLE& opened);
+    bool openConsolePath(HANDLE& opened);
     void endExamination();
 };
 

@@ -7,7 +7,10 @@
 #    same bytes;
 #  - the real program under Wine with the console simulator: start-up to the
 #    first painted live dashboard, and memory, at rest and after an export
-#    (which fills the history store).
+#    (which fills the history store);
+#  - the reader thread under Wine with nothing to read (a silent and a
+#    vanished console): CPU time while it waits, and how soon it ends once
+#    readerStop is set.
 #   sh scripts/bench.sh [--runs=N] [--export=RECORDS]
 # Defaults: 10 start-ups and an export of 2,000 records (every export clears
 # the whole store first, so the memory peak does not depend on the count;
@@ -29,7 +32,7 @@ scripts/setup.sh
 [ -f build/native/build.ninja ] && [ -f build/win/build.ninja ] || scripts/build.sh
 build_log="build/bench-build.log"
 if ! { cmake --build build/native -j 2 --target report_reader_bench readings_bench export_bench &&
-       cmake --build build/win -j 2 --target aerovane aerovane-sim startup_bench; } >"$build_log" 2>&1; then
+       cmake --build build/win -j 2 --target aerovane aerovane-sim startup_bench reader_idle_bench; } >"$build_log" 2>&1; then
   cat "$build_log" >&2
   exit 1
 fi
@@ -87,5 +90,7 @@ if [ -n "$DISPLAY" ]; then
 else
   xvfb-run -a -s "-screen 0 1280x1024x24" $command 2>"$results/wine.err" || status=$?
 fi
+echo
+/usr/lib/wine/wine64 build/win/reader_idle_bench.exe 2>>"$results/wine.err" || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit $status

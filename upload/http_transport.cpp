@@ -159,9 +159,12 @@ int exchange(HttpConnection& connection, const char* request, UploadService serv
         return 0;
     char* reply = nullptr;
     const long received = receiveAll(connection, hooks, &reply);
-    const int success = received > 0 && replyShowsSuccess(service, reply, static_cast<std::size_t>(received));
+    const ReplyVerdict verdict =
+        received > 0 ? classifyReply(service, reply, static_cast<std::size_t>(received)) : REPLY_UNCLEAR;
     std::free(reply);
-    if (!success)
+    if (verdict == REPLY_REFUSED)
+        return EXCHANGE_REFUSED;
+    if (verdict != REPLY_TAKEN)
         return 0;
     if (hooks.reportSuccess)
         hooks.reportSuccess(hooks.context, service);
@@ -194,7 +197,8 @@ int uploadRequest(const char* request, const char* host, int port, UploadService
             continue;
         }
         lookUpFailures = 0;
-        if (exchange(connection, request, service, hooks) == 1)
+        const int result = exchange(connection, request, service, hooks);
+        if (result == 1 || result == EXCHANGE_REFUSED)
             break;
         if (++attempts >= UPLOAD_ATTEMPTS)
             break;

@@ -72,7 +72,10 @@ long sendAll(HttpConnection& connection, const char* bytes, std::size_t length, 
 // the receive time-out could not be set.
 long receiveAll(HttpConnection& connection, const TransportHooks& hooks, char** reply);
 // Connects if need be, sends the request, collects and classifies the
-// reply for `service`. Returns 1 after a success was reported, else 0.
+// reply for `service`. Returns 1 after a success was reported,
+// EXCHANGE_REFUSED when the service answered and refused the request, else
+// 0 (no connection, no whole reply, or a reply that says neither).
+constexpr int EXCHANGE_REFUSED = -1;
 int exchange(HttpConnection& connection, const char* request, UploadService service, const TransportHooks& hooks);
 // Closes the socket (no shutdown first) and matches the record's sockets
 // start-up. Harmless on a record holding nothing.
@@ -80,7 +83,9 @@ void closeConnection(HttpConnection& connection);
 
 // Delivers one request: up to LOOK_UP_TRIES look-ups per attempt with
 // pauses between them, up to UPLOAD_ATTEMPTS attempts, until a reply shows
-// success. Failures are not reported: they show as a missing success.
+// success or refuses the request (a refusal is final: sending the same
+// request again gets the same answer, and for a rate limit a worse one).
+// Failures are not reported: they show as a missing success.
 // Always returns 0.
 int uploadRequest(const char* request, const char* host, int port, UploadService service,
                   const TransportHooks& hooks);

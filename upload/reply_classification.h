@@ -16,3 +16,18 @@
 //   which may say 401 while the status line says 200.
 // Returns 1 for a success, 0 otherwise (also for a null reply).
 int replyShowsSuccess(UploadService service, const char* reply, std::size_t length);
+
+// What a reply says about the upload that produced it.
+enum ReplyVerdict {
+    REPLY_UNCLEAR = 0, // no success and no refusal: worth another attempt
+    REPLY_TAKEN = 1,   // replyShowsSuccess
+    REPLY_REFUSED = 2, // the service answered and said no; asking again cannot help
+};
+
+// Read as replyShowsSuccess reads it. A reply that is no success refuses
+// - for Weather Underground when the text contains "unauthorized" or
+//   "INVALIDPASSWORDID" (wrong station id or key);
+// - for Weathercloud when the body is 400, 401 or 429 (bad request, wrong
+//   credentials, too many uploads: repeating one makes the limit worse).
+// Weathercloud's 500 is the service failing, not refusing: it is unclear.
+ReplyVerdict classifyReply(UploadService service, const char* reply, std::size_t length);

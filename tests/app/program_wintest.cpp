@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "resources/resource_ids.h"
+#include "tests/support/test_window_win.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 15000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 std::wstring besideThisExe(const wchar_t* name)
 {

@@ -29,7 +29,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 using StatusBarTest = AppTest;
 
@@ -133,6 +133,27 @@ TEST_F(StatusBarTest, ALossReportFromAnEarlierConnectionChangesNothing)
     SendMessageW(mainWindow, WM_STATION_CONNECTION, ABSENT, readerGeneration());
     EXPECT_EQ(deviceReady, 0u);
     EXPECT_EQ(textOf(statusBar, IDC_CONNECTION_TEXT), L"No connection");
+}
+
+// Arrivals come again while the console is connected (one per collection
+// of the console). When the search then finds no console to open - here
+// the pipe's one instance is the one in use - the working connection stays
+// and its reader still answers.
+TEST_F(StatusBarTest, ARepeatedArrivalThatFindsNoConsoleKeepsTheConnection)
+{
+    start(true);
+    const HANDLE working = stationDevice->ioHandle;
+    deviceEvent(DBT_DEVICEARRIVAL);
+    EXPECT_EQ(stationDevice->ioHandle, working);
+    EXPECT_EQ(deviceReady, 1u);
+    EXPECT_EQ(textOf(statusBar, IDC_CONNECTION_TEXT), L"USB connected");
+
+    std::vector<CommandReport> answers;
+    const EncodedMessage live = encodeText(KIND_OBSERVATION, observationHeader(0, 0), observationWithLevel("61"));
+    ASSERT_TRUE(sendAnswered(console, live, answers, WAIT_MS)) << "the reader no longer answers";
+    EXPECT_EQ(answers, std::vector<CommandReport>(live.count, CMD_RECORD_ACK));
+    EXPECT_TRUE(pumpUntil([] { return std::wstring(statusLoggerText()) == L"61%"; }, WAIT_MS))
+        << "logger text: " << testing::PrintToString(std::wstring(statusLoggerText()));
 }
 
 TEST_F(StatusBarTest, AnotherDevicesRemovalChangesNothing)

@@ -31,7 +31,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 struct Box {
     HWND owner;

@@ -346,7 +346,7 @@ TEST_F(ExportFile, OutOfRangeCodesGiveEmptyUnitCellsAndUnconvertedValues)
     // Only an altered stored setting holds such codes.
     const UnitSettings odd = {2, 2, 3, 4, 2, 2};
     const std::u16string unitRow = row(withChannels(
-        {u"yy-mm-dd", u"hh:mm", u"", u"", u"%", u"", u"%", u"", u"", u"", u"", u"", u"", u"", u"", u" ", u"",
+        {u"yy-mm-dd", u"hh:mm", u"", u"", u"%", u"", u"%", u"", u"", u"", u"", u"", u"", u"", u"", u"", u"",
          u"", u"index"},
         u"", u"%"));
     std::u16string r1 = DEFAULT_R1_ROW;
@@ -358,6 +358,15 @@ TEST_F(ExportFile, OutOfRangeCodesGiveEmptyUnitCellsAndUnconvertedValues)
     type.pressureType = 7;
     EXPECT_EQ(std::string::npos,
               exportBytes({}, wholePeriodAllSets(), type).find(littleEndian(u"hPa")));
+
+    // A rain code alone empties all five rain cells, the daily one with
+    // its extra space.
+    UnitSettings rain = DEFAULT_UNIT_SETTINGS;
+    rain.rainUnit = 2;
+    std::u16string rainless = DEFAULT_UNIT_ROW;
+    const std::u16string rainCells = u" mm/h \t mm \t  mm \t mm \t mm ";
+    rainless.replace(rainless.find(rainCells), rainCells.size(), u"  \t  \t  \t  \t  ");
+    EXPECT_EQ(fileOf(HEADER_ROW + rainless), exportBytes({}, wholePeriodAllSets(), rain));
 }
 
 TEST_F(ExportFile, RecordTextsAreWrittenAsTheyStandNeverAsAFormat)

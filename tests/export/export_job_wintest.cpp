@@ -27,11 +27,12 @@
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "tests/support/console_double_win.h"
+#include "tests/support/export_fixture_win.h"
 #include "tests/support/test_window_win.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 10000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 constexpr DWORD EXPORT_LIMIT_MS = 120000;
 // Lines of the header (29 two-line titles) and the unit row.
 constexpr std::size_t HEADER_LINE_FEEDS = 31;
@@ -191,6 +192,7 @@ protected:
     void TearDown() override
     {
         // Never leave a thread writing into the store of the next test.
+        releaseHeldWrite();
         EXPECT_TRUE(pumpUntil([] { return exportRunning == 0; }, EXPORT_LIMIT_MS));
         exportWrite = savedWrite;
         showMessageBox = MessageBoxW;
@@ -470,17 +472,15 @@ TEST_F(ExportJob, CancelDuringTheExportLeavesNoFileAndNoMessage)
     exportRequest = ExportRequest{};
     exportRequest.dataSets.wholePeriod = 1;
     useTarget();
-    // Rows go out slowly, so the cancel surely comes while the thread runs.
-    exportWrite = [](const void* data, std::size_t size, FILE* file) -> std::size_t {
-        ++writesSeen;
-        Sleep(1);
-        return std::fwrite(data, 1, size, file);
-    };
+    // The thread is held at its 20th write, so the cancel surely comes
+    // while it runs.
+    holdExportWriteAt(20);
     onHistoryDone(dashboard);
-    ASSERT_TRUE(pumpUntil([] { return writesSeen >= 20; }, WAIT_MS));
+    ASSERT_TRUE(awaitHeldWrite(WAIT_MS));
     transferCancelled = 1; // the status bar's cross
+    releaseHeldWrite();
     ASSERT_TRUE(awaitResult());
-    EXPECT_LT(writesSeen, 1000);
+    EXPECT_EQ(20, exportWritesSeen()) << "the cancel is tested after each slot";
     EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, results());
     EXPECT_FALSE(fileExists(target));
     EXPECT_TRUE(boxes.empty());

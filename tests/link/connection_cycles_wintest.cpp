@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 constexpr int DEFAULT_CYCLES = 50;
 constexpr int WARM_UP_CYCLES = 3;
 // Wine's heap grows in steps; a leak of even one reader's buffers (a few
@@ -64,7 +64,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+        EXPECT_TRUE(releaseStation(WAIT_MS));
         consolePath[0] = 0;
         DestroyWindow(mainWindow);
         DestroyWindow(dashboard);
@@ -110,7 +110,7 @@ TEST_F(ConnectionCycles, ManyConnectionsLeaveHandlesThreadsAndMemoryAsTheyWere)
     for (int serial = 0; serial < WARM_UP_CYCLES; ++serial)
         cycle(serial);
     ASSERT_FALSE(HasFatalFailure());
-    ASSERT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
+    ASSERT_TRUE(awaitReader(WAIT_MS));
     const unsigned long handlesBefore = processHandleCount();
     const unsigned long threadsBefore = processThreadCount();
     const unsigned long long bytesBefore = processPrivateBytes();
@@ -121,7 +121,7 @@ TEST_F(ConnectionCycles, ManyConnectionsLeaveHandlesThreadsAndMemoryAsTheyWere)
         cycle(serial);
     ASSERT_FALSE(HasFatalFailure());
     // Each removal only sets readerStop; the last reader ends by itself.
-    ASSERT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
+    ASSERT_TRUE(awaitReader(WAIT_MS));
     const unsigned long handlesAfter = processHandleCount();
     const unsigned long threadsAfter = processThreadCount();
     const unsigned long long bytesAfter = processPrivateBytes();

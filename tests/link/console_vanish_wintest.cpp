@@ -18,9 +18,9 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
-// Longer than READER_FAILED_READS_LIMIT paused reads: a second report, or
-// one for a HID console, would have come by then.
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
+// Longer than READER_FAILED_READS_LIMIT paused reads: a report for a HID
+// console would have come by then.
 constexpr DWORD QUIET_MS = 1500;
 
 class ConsoleVanish : public ::testing::Test {
@@ -43,7 +43,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+        EXPECT_TRUE(releaseStation(WAIT_MS));
         closeConsoleDouble(console);
         connectionReceiver = nullptr;
         consolePath[0] = 0;
@@ -66,6 +66,10 @@ protected:
 
     std::size_t removals() const { return mainLog.countOf(WM_STATION_CONNECTION); }
 
+    // Once the reader has ended, all it ever posted is queued: handling the
+    // queue shows every report it made.
+    void handleWhatTheEndedReaderPosted() { pumpFor(0); }
+
     std::wstring pipeName;
     ConsoleDouble console;
     MessageLog mainLog;
@@ -84,8 +88,8 @@ TEST_F(ConsoleVanish, BrokenPipeIsReportedOnceAsARemoval)
     EXPECT_EQ(std::vector<LPARAM>{readerGeneration()}, mainLog.lParamsOf(WM_STATION_CONNECTION));
     EXPECT_EQ(5u, mainLog.messages[0].wParam);
     // The removal path stopped the reader: it ends without being waited on.
-    EXPECT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
-    pumpFor(QUIET_MS);
+    ASSERT_TRUE(awaitReader(WAIT_MS));
+    handleWhatTheEndedReaderPosted();
     EXPECT_EQ(1u, removals());
 }
 
@@ -96,13 +100,19 @@ TEST_F(ConsoleVanish, RemovalIsPostedSoAWaitingMainThreadIsNotBlocked)
     connectConsolePath();
     ASSERT_FALSE(HasFatalFailure());
     closeConsoleDouble(console);
-    // Only sent messages are handled here: a sent removal would run the
-    // recorder, a posted one waits in the queue.
-    Sleep(QUIET_MS);
+    // Only sent messages are handled here (PeekMessageW handles them before
+    // it looks at the queue): a sent removal would run the recorder, a
+    // posted one waits in the queue.
+    const ULONGLONG deadline = GetTickCount64() + WAIT_MS;
     MSG queued;
-    ASSERT_TRUE(PeekMessageW(&queued, mainWindow, WM_STATION_CONNECTION, WM_STATION_CONNECTION, PM_NOREMOVE));
-    EXPECT_EQ(0u, removals());
-    pumpFor(100);
+    bool posted = false;
+    while (!(posted = PeekMessageW(&queued, mainWindow, WM_STATION_CONNECTION, WM_STATION_CONNECTION,
+                                   PM_NOREMOVE))
+           && removals() == 0 && GetTickCount64() < deadline)
+        MsgWaitForMultipleObjectsEx(0, nullptr, 20, QS_POSTMESSAGE | QS_SENDMESSAGE, 0);
+    EXPECT_EQ(0u, removals()) << "the removal was sent";
+    ASSERT_TRUE(posted) << "no removal came";
+    EXPECT_TRUE(pumpUntil([&] { return removals() >= 1; }, WAIT_MS));
     EXPECT_EQ(1u, removals());
 }
 
@@ -118,7 +128,9 @@ TEST_F(ConsoleVanish, HandleThatFailsEveryReadIsAlsoARemoval)
     deviceReady = 1;
     ASSERT_EQ(1, startReader(dashboard));
     ASSERT_TRUE(pumpUntil([&] { return removals() >= 1; }, WAIT_MS));
-    pumpFor(QUIET_MS);
+    // The removal path stopped the reader.
+    ASSERT_TRUE(awaitReader(WAIT_MS));
+    handleWhatTheEndedReaderPosted();
     EXPECT_EQ(1u, removals());
     EXPECT_EQ(0u, dashboardLog.messages.size());
 }
@@ -136,9 +148,10 @@ TEST_F(ConsoleVanish, HidConsoleLeavesRemovalToTheSystem)
     ASSERT_EQ(1, startReader(dashboard));
     closeConsoleDouble(console);
     pumpFor(QUIET_MS);
+    // Still a reader that notices readerStop.
+    ASSERT_TRUE(stopReader(WAIT_MS));
+    handleWhatTheEndedReaderPosted();
     EXPECT_EQ(0u, removals());
-    // Still a reader that notices readerStop in time.
-    EXPECT_TRUE(stopReader(READER_STOP_TIMEOUT_MS));
 }
 
 } // namespace

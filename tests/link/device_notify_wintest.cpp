@@ -17,7 +17,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 // Long enough for a search that should not happen to show.
 constexpr DWORD QUIET_MS = 300;
 
@@ -35,7 +35,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+        EXPECT_TRUE(releaseStation(WAIT_MS));
         consolePath[0] = 0;
         closeConsoleDouble(console);
         DestroyWindow(mainWindow);

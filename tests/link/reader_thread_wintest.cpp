@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 class ReaderThreadTest : public ::testing::Test {
 protected:
@@ -58,7 +58,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+        EXPECT_TRUE(releaseStation(WAIT_MS));
         deviceReady = 0;
         statusBar = nullptr;
         setReaderHistory(nullptr, 0, nullptr);
@@ -194,12 +194,13 @@ TEST_F(ReaderThreadTest, LastRecordWithoutItsTailCompletesTheDownloadAfterTheQui
     EncodedMessage second = encodeText(KIND_OBSERVATION, observationHeader(2, 2), observationText(2));
     ASSERT_GE(second.count, 2u);
     --second.count;
+    // Taken before the last reports go out: the reader's quiet time starts
+    // after it, so the bound below holds however slowly either thread runs.
+    const ULONGLONG beforeLastReport = GetTickCount64();
     ASSERT_TRUE(sendAnswered(console, second, answers, WAIT_MS));
-    const ULONGLONG silentFrom = GetTickCount64();
 
     ASSERT_TRUE(pumpUntil([&] { return dashboardLog.countOf(WM_HISTORY_DONE) >= 1; }, HISTORY_QUIET_MS + WAIT_MS));
-    const ULONGLONG waited = GetTickCount64() - silentFrom;
-    EXPECT_GE(waited + READER_IDLE_MS, HISTORY_QUIET_MS) << "completed before the console was quiet";
+    EXPECT_GE(GetTickCount64() - beforeLastReport, HISTORY_QUIET_MS) << "completed before the console was quiet";
     EXPECT_EQ((std::vector<LPARAM>{1, 2}), statusLog.lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, historyComplete.load());
     EXPECT_STREQ(observationText(1).c_str(), slots[0].text);
@@ -253,35 +254,22 @@ TEST_F(ReaderThreadTest, ClockRequestIsAnsweredWithDateThenTime)
     }
 }
 
+// How soon the reader notices readerStop, and how little it costs while a
+// vanished console fails every read, is measured by bench/reader_idle_bench.
 TEST_F(ReaderThreadTest, ReaderBlockedOnASilentConsoleEndsWhenReaderStopIsSet)
 {
     pumpFor(200); // the reader is now waiting in its read
     // Only the flag, as the removal path sets it: nobody wakes the reader.
     readerStop = 1;
-    EXPECT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
+    EXPECT_TRUE(awaitReader(WAIT_MS));
 }
 
-TEST_F(ReaderThreadTest, ReaderOfAVanishedConsoleIdlesAndEndsWhenReaderStopIsSet)
+TEST_F(ReaderThreadTest, ReaderOfAVanishedConsoleEndsWhenReaderStopIsSet)
 {
     closeConsoleDouble(console);
-    pumpFor(100);
-    // Every read now fails at once; the reader must pause between them,
-    // not spin until it is stopped.
-    FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
-    ASSERT_TRUE(GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernelBefore, &userBefore));
-    pumpFor(600);
-    ASSERT_TRUE(GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernelAfter, &userAfter));
-    auto ticks = [](const FILETIME& t) {
-        return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    };
-    const ULONGLONG busy100ns = ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter)
-                                - ticks(userBefore);
-    // A spinning reader takes hundreds of milliseconds here; a pausing one
-    // next to nothing.
-    EXPECT_LT(busy100ns, 100u * 10000u) << "cpu time (100 ns) while the reader waited";
-
+    pumpFor(200); // every read now fails at once
     readerStop = 1;
-    EXPECT_TRUE(awaitReader(READER_STOP_TIMEOUT_MS));
+    EXPECT_TRUE(awaitReader(WAIT_MS));
 }
 
 TEST_F(ReaderThreadTest, StopReaderHandlesTheMessageTheReaderIsBlockedOn)
@@ -292,8 +280,14 @@ TEST_F(ReaderThreadTest, StopReaderHandlesTheMessageTheReaderIsBlockedOn)
     const EncodedMessage message = encodeText(KIND_OBSERVATION, observationHeader(0, 0), line);
     for (std::size_t i = 0; i < message.count; ++i)
         ASSERT_TRUE(sendReport(console, message.reports[i], WAIT_MS, false));
-    Sleep(300);
-    EXPECT_TRUE(stopReader(READER_STOP_TIMEOUT_MS));
+    // Until the observation waits to be handled here (GetQueueStatus
+    // handles nothing).
+    const ULONGLONG deadline = GetTickCount64() + WAIT_MS;
+    while ((HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) == 0 && GetTickCount64() < deadline)
+        Sleep(10);
+    ASSERT_NE(0u, HIWORD(GetQueueStatus(QS_SENDMESSAGE)) & QS_SENDMESSAGE) << "the reader sent nothing";
+    EXPECT_TRUE(dashboardLog.messages.empty());
+    EXPECT_TRUE(stopReader(WAIT_MS));
     EXPECT_EQ(std::vector<std::string>{line}, dashboardLog.textsOf(WM_LIVE_RECORD));
 }
 
@@ -323,7 +317,7 @@ TEST_F(ReaderThreadTest, ANewConnectionReplacesTheRunningReader)
     EXPECT_FALSE(receiveCommand(replacement, command, 300)) << "an answer too many";
     // The first console lost its program.
     EXPECT_FALSE(receiveCommand(console, command, 300));
-    EXPECT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+    EXPECT_TRUE(releaseStation(WAIT_MS));
     closeConsoleDouble(replacement);
 }
 

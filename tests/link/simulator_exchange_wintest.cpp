@@ -21,7 +21,7 @@
 
 namespace {
 
-constexpr DWORD WAIT_MS = 10000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 constexpr DWORD HISTORY_LIMIT_MS = 120000;
 constexpr int HISTORY_RECORDS = 1000;
 
@@ -112,7 +112,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+        EXPECT_TRUE(releaseStation(WAIT_MS));
         deviceReady = 0;
         statusBar = nullptr;
         setReaderHistory(nullptr, 0, nullptr);
@@ -165,9 +165,11 @@ TEST_F(SimulatorExchange, LiveObservationHistoryAndClock)
     ASSERT_TRUE(pumpUntil([&] { return dashboardLog.countOf(WM_HISTORY_DONE) >= 1; }, HISTORY_LIMIT_MS))
         << statusLog.countOf(WM_HISTORY_PROGRESS) << " records counted";
     ASSERT_TRUE(pumpUntil([&] { return dashboardLog.countOf(WM_CLOCK_REQUEST) >= 1; }, WAIT_MS));
-    pumpFor(300); // the simulator's verdict on the clock
+    // The simulator logs its verdict on the clock once both commands came.
+    EXPECT_TRUE(pumpUntil([&] { return !logged(linesOf(logPath), "clock ").empty(); }, WAIT_MS))
+        << "no verdict on the clock";
 
-    ASSERT_TRUE(releaseStation(READER_STOP_TIMEOUT_MS));
+    ASSERT_TRUE(releaseStation(WAIT_MS));
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(simulator.hProcess, WAIT_MS));
     const std::vector<std::string> log = linesOf(logPath);
     ASSERT_FALSE(log.empty());

@@ -18,12 +18,13 @@
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "tests/settings/setup_page_fixture_win.h"
+#include "tests/support/test_window_win.h"
 
 namespace {
 
 using namespace setup_page_test;
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 const int UNIT_COMBOS[] = {IDC_TEMPERATURE_UNIT, IDC_RAIN_UNIT,     IDC_PRESSURE_UNIT,
                            IDC_WIND_UNIT,        IDC_PRESSURE_TYPE, IDC_DIRECTION_UNIT};

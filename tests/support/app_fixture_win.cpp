@@ -12,10 +12,11 @@
 #include "link/link_flags.h"
 #include "readings/units.h"
 #include "settings/settings_layout.h"
+#include "tests/support/test_window_win.h"
 
 namespace {
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
 // A box that no test asked for would have waited for a click for ever: it
 // fails the test and is answered at once. Tests that expect boxes install

@@ -1,5 +1,6 @@
 #include "tests/support/export_fixture_win.h"
 
+#include <atomic>
 #include <cwchar>
 
 #include "app/app_state_win.h"
@@ -41,7 +42,50 @@ LRESULT CALLBACK watchDashboard(HWND window, UINT message, WPARAM wParam, LPARAM
     return CallWindowProcW(dashboardProcedure, window, message, wParam, lParam);
 }
 
+std::atomic<int> writesSeen{0};
+std::atomic<int> holdAt{0};
+HANDLE heldEvent = nullptr;    // set once the export thread waits
+HANDLE releaseEvent = nullptr; // set to let it go on
+
+std::size_t heldWrite(const void* data, std::size_t size, std::FILE* file)
+{
+    if (++writesSeen == holdAt) {
+        SetEvent(heldEvent);
+        WaitForSingleObject(releaseEvent, GENEROUS_WAIT_MS);
+    }
+    return std::fwrite(data, 1, size, file);
+}
+
 } // namespace
+
+void holdExportWriteAt(int at)
+{
+    if (!heldEvent)
+        heldEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!releaseEvent)
+        releaseEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ResetEvent(heldEvent);
+    ResetEvent(releaseEvent);
+    writesSeen = 0;
+    holdAt = at;
+    exportWrite = heldWrite;
+}
+
+bool awaitHeldWrite(DWORD timeoutMs)
+{
+    return heldEvent && waitPumping(heldEvent, timeoutMs);
+}
+
+void releaseHeldWrite()
+{
+    if (releaseEvent)
+        SetEvent(releaseEvent);
+}
+
+int exportWritesSeen()
+{
+    return writesSeen;
+}
 
 void SimulatorExportTest::SetUp()
 {
@@ -56,6 +100,7 @@ void SimulatorExportTest::SetUp()
 
 void SimulatorExportTest::TearDown()
 {
+    releaseHeldWrite();
     pumpUntil([] { return exportRunning == 0; }, WAIT_MS);
     AppTest::TearDown(); // closes the main window: the simulator ends (--once)
     EXPECT_TRUE(endSimulator(simulator, WAIT_MS)) << "the simulator did not end";

@@ -13,6 +13,20 @@
 #include "export/export_job_win.h"
 #include "tests/support/app_fixture_win.h"
 #include "tests/support/simulator_process_win.h"
+#include "tests/support/test_window_win.h"
+
+// Holds the export thread in the middle of its file, so that a test acts
+// while the file is surely being written, however fast or slow the machine:
+// the write numbered `at` (from 1) waits until releaseHeldWrite(), or at
+// most GENEROUS_WAIT_MS. Puts its own write in exportWrite; the caller
+// restores the one it replaced.
+void holdExportWriteAt(int at);
+// Waits up to timeoutMs, handling this thread's messages, until the export
+// thread is held.
+bool awaitHeldWrite(DWORD timeoutMs);
+void releaseHeldWrite();
+// The writes made since holdExportWriteAt, the held one included.
+int exportWritesSeen();
 
 // What the watched edges saw; reset by every test's set-up.
 struct ExportWatch {
@@ -27,7 +41,7 @@ extern ExportWatch watched;
 
 class SimulatorExportTest : public AppTest {
 protected:
-    static constexpr DWORD WAIT_MS = 15000;
+    static constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 
     void SetUp() override;
     void TearDown() override;

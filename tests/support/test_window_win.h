@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The deadline for what must happen: far more than a loaded machine needs,
+// so only a fault waits it out. Never a measure of speed.
+constexpr DWORD GENEROUS_WAIT_MS = 60000;
+
 struct RecordedMessage {
     UINT message;
     WPARAM wParam;

@@ -59,7 +59,7 @@ struct Page {
     }
 
     // Pumps until `count` results arrived (the worker waits in SendMessageW).
-    bool waitForResults(std::size_t count, DWORD timeoutMs = 20000)
+    bool waitForResults(std::size_t count, DWORD timeoutMs = GENEROUS_WAIT_MS)
     {
         return pumpUntil([&] { return results.size() >= count; }, timeoutMs);
     }

@@ -62,6 +62,41 @@ TEST(ReplyClassification, TextEndsAtFirstZeroByteOrLength)
     EXPECT_EQ(replyShowsSuccess(static_cast<UploadService>(7), longer, 7), 0);
 }
 
+ReplyVerdict verdict(UploadService service, const std::string& reply)
+{
+    return classifyReply(service, reply.data(), reply.size());
+}
+
+// A refusal is final for its request, so only the service's own words for
+// "no" may make one; anything else unclear is worth another attempt.
+TEST(ReplyClassification, RefusalsAreTheServicesOwnAnswers)
+{
+    EXPECT_EQ(verdict(WU, "HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect"),
+              REPLY_REFUSED);
+    EXPECT_EQ(verdict(WU, "HTTP/1.0 401 Unauthorized\r\n\r\nunauthorized\n"), REPLY_REFUSED);
+    EXPECT_EQ(verdict(WU, "HTTP/1.0 200 OK\r\n\r\nsuccess"), REPLY_TAKEN);
+    EXPECT_EQ(verdict(WU, "HTTP/1.0 500 Oops\r\n\r\n"), REPLY_UNCLEAR);
+    // Weathercloud's codes mean nothing to the other service.
+    EXPECT_EQ(verdict(WU, "HTTP/1.0 200 OK\r\n\r\n401"), REPLY_UNCLEAR);
+
+    for (const char* code : {"400", "401", "429"}) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(verdict(WC, std::string("HTTP/1.1 200 OK\r\n\r\n") + code), REPLY_REFUSED);
+        EXPECT_EQ(verdict(WC, std::string("HTTP/1.1 429 Too Many Requests\n\n ") + code + "\r\n"), REPLY_REFUSED);
+    }
+    // The service failing is no refusal, whatever the status line says.
+    EXPECT_EQ(verdict(WC, "HTTP/1.1 200 OK\r\n\r\n500"), REPLY_UNCLEAR);
+    EXPECT_EQ(verdict(WC, "HTTP/1.1 200 OK\r\n\r\n4290"), REPLY_TAKEN);
+    EXPECT_EQ(verdict(WC, "HTTP/1.1 404 Not Found\r\n\r\n"), REPLY_UNCLEAR);
+    EXPECT_EQ(verdict(WC, "HTTP/1.1 200 OK\r\n\r\nINVALIDPASSWORDID"), REPLY_TAKEN);
+
+    // Past the first zero byte nothing is read, a refusal included.
+    const char hidden[] = "HTTP/1.0 404\r\n\r\n\0INVALIDPASSWORDID";
+    EXPECT_EQ(classifyReply(WU, hidden, sizeof hidden - 1), REPLY_UNCLEAR);
+    EXPECT_EQ(classifyReply(WU, nullptr, 10), REPLY_UNCLEAR);
+    EXPECT_EQ(classifyReply(static_cast<UploadService>(7), "unauthorized", 12), REPLY_UNCLEAR);
+}
+
 // Far beyond the first kilobyte still counts: the whole collected reply is
 // searched.
 TEST(ReplyClassification, LongHeadersDoNotHideTheBody)

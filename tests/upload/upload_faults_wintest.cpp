@@ -1,7 +1,8 @@
 // The upload worker against loopback servers that misbehave: one that never
 // answers, one that answers a byte at a time (in time, and for ever), one
-// that resets, one that sends 10 MB. Each costs the worker a bounded time
-// and no lasting memory, and the request after it still goes out.
+// that resets, one that sends 10 MB, one that fails and one that refuses.
+// Each is given up in the end at no lasting memory, and the request after
+// it still goes out.
 #include "upload/upload_worker_win.h"
 
 #include <cstdio>
@@ -29,8 +30,9 @@ const char WC_REQUEST[] = "GET /v01/set/wid/w/key/k/temp/104 HTTP/1.0\r\nHost:  
 const Act WC_ACCEPTS{"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n200"};
 const char WU_SUCCESS[] = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\nsuccess\n";
 
-// Every attempt may take a receive time-out, and the whole reply as long.
-constexpr DWORD WORST_MS = UPLOAD_ATTEMPTS * 2 * UPLOAD_TIMEOUT_MS + 3000;
+// Every attempt may take a receive time-out, and the whole reply as long;
+// past that, a loaded machine gets a generous margin.
+constexpr DWORD DEADLINE_MS = UPLOAD_ATTEMPTS * 2 * UPLOAD_TIMEOUT_MS + GENEROUS_WAIT_MS;
 // The worker keeps nothing of a reply once it is classified.
 constexpr unsigned long long MEMORY_SLACK = 2ull * 1024 * 1024;
 
@@ -48,7 +50,7 @@ protected:
             Server good({WC_ACCEPTS});
             point(SERVICE_WEATHERCLOUD, good);
             ASSERT_EQ(postUploadRequest(SERVICE_WEATHERCLOUD, WC_REQUEST), 1);
-            ASSERT_TRUE(page.waitForResults(1));
+            ASSERT_TRUE(page.waitForResults(1, GENEROUS_WAIT_MS));
             page.results.clear();
             warmedUp = true;
         }
@@ -67,9 +69,10 @@ protected:
     }
 
     // Weather Underground goes to the faulty server, then Weathercloud to a
-    // good one: the second result shows when the worker is free again.
-    // Returns the milliseconds until then.
-    unsigned long long faultThenGood(Server& faulty, const char* name)
+    // good one: the second result shows when the worker is free again, so
+    // the faulty server has had every request it will get; `requests` is
+    // how many that should be.
+    void faultThenGood(Server& faulty, const char* name, int requests)
     {
         Server good({WC_ACCEPTS});
         EXPECT_TRUE(faulty.listening());
@@ -81,29 +84,29 @@ protected:
         EXPECT_EQ(postUploadRequest(SERVICE_WEATHER_UNDERGROUND, WU_REQUEST), 1);
         EXPECT_EQ(postUploadRequest(SERVICE_WEATHERCLOUD, WC_REQUEST), 1);
         const bool free = pumpUntil([&] { return !page.results.empty() && page.results.back() == WM_UPLOAD_OK; },
-                                    WORST_MS);
+                                    DEADLINE_MS);
         const ULONGLONG took = GetTickCount64() - start;
+        EXPECT_TRUE(free) << name << ": the next request did not go out";
         // Until the faulty server's last connection has ended, its reply may
         // still be in the worker's hands.
-        faulty.waitForServed(UPLOAD_ATTEMPTS, 5000);
+        EXPECT_TRUE(faulty.waitForServed(requests, GENEROUS_WAIT_MS)) << name;
+        EXPECT_EQ(static_cast<std::size_t>(requests), faulty.requests().size()) << name;
         const unsigned long long after = processPrivateBytes();
         std::printf("%s: worker free after %llu ms, %d connection(s), private bytes %llu -> %llu KiB\n", name,
                     took, faulty.connections(), before / 1024, after / 1024);
-        EXPECT_TRUE(free) << name << ": the next request did not go out";
-        EXPECT_LT(took, WORST_MS);
         EXPECT_LT(after, before + MEMORY_SLACK) << name;
         EXPECT_EQ(good.requests(), std::vector<std::string>{WC_REQUEST});
-        return took;
     }
 
     page_double::Page page;
 };
 
-TEST_F(UploadFaults, ServerThatNeverAnswersCostsThreeTimeOuts)
+// How long each of these costs the worker is printed, not checked: the
+// transport's own tests count the time-outs that make it up.
+TEST_F(UploadFaults, ServerThatNeverAnswersIsTriedThreeTimes)
 {
     Server silent({Act{"", Act::SILENT}});
-    const unsigned long long took = faultThenGood(silent, "never answers");
-    EXPECT_GE(took, static_cast<unsigned long long>(UPLOAD_ATTEMPTS * UPLOAD_TIMEOUT_MS - 1000));
+    faultThenGood(silent, "never answers", UPLOAD_ATTEMPTS);
     EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
 }
 
@@ -111,35 +114,45 @@ TEST_F(UploadFaults, ReplyDribbledForEverIsCutOffAtTheTimeOut)
 {
     // 100 KB at one byte per 50 ms would take well over an hour.
     Server dribbling({Act{std::string(WU_SUCCESS) + std::string(100 * 1024, 'x'), Act::CLOSE, 50}});
-    faultThenGood(dribbling, "dribbles for ever");
+    faultThenGood(dribbling, "dribbles for ever", UPLOAD_ATTEMPTS);
     EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
-    EXPECT_EQ(UPLOAD_ATTEMPTS, dribbling.connections());
 }
 
 TEST_F(UploadFaults, SlowReplyThatEndsInTimeCounts)
 {
-    Server slow({Act{WU_SUCCESS, Act::CLOSE, 20}});
-    const unsigned long long took = faultThenGood(slow, "slow, byte by byte");
+    Server slow({Act{WU_SUCCESS, Act::CLOSE, 10}});
+    faultThenGood(slow, "slow, byte by byte", 1);
     EXPECT_EQ((std::vector<UINT>{WM_UPLOAD_SUCCESS, WM_UPLOAD_OK}), page.results);
-    EXPECT_GE(took, 20ull * (sizeof WU_SUCCESS - 2));
 }
 
-TEST_F(UploadFaults, ResetWithoutReplyIsTriedAgainAndGivenUpQuickly)
+TEST_F(UploadFaults, ResetWithoutReplyIsTriedThreeTimes)
 {
     Server resetting({Act{"", Act::RESET}});
-    const unsigned long long took = faultThenGood(resetting, "resets");
+    faultThenGood(resetting, "resets", UPLOAD_ATTEMPTS);
     EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
-    EXPECT_EQ(UPLOAD_ATTEMPTS, resetting.connections());
-    EXPECT_LT(took, static_cast<unsigned long long>(UPLOAD_TIMEOUT_MS));
 }
 
 TEST_F(UploadFaults, TenMegabyteReplyIsReadOnlyUpToTheCap)
 {
     Server huge({Act{std::string(WU_SUCCESS) + std::string(10 * 1024 * 1024, 'x')}});
-    const unsigned long long took = faultThenGood(huge, "sends 10 MB");
+    faultThenGood(huge, "sends 10 MB", 1);
     // "success" lies within the first 64 KiB.
     EXPECT_EQ((std::vector<UINT>{WM_UPLOAD_SUCCESS, WM_UPLOAD_OK}), page.results);
-    EXPECT_LT(took, static_cast<unsigned long long>(UPLOAD_TIMEOUT_MS));
+}
+
+TEST_F(UploadFaults, ServerErrorIsTriedThreeTimes)
+{
+    Server failing({Act{"HTTP/1.0 500 Internal Server Error\r\n\r\n"}});
+    faultThenGood(failing, "fails with 500", UPLOAD_ATTEMPTS);
+    EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
+}
+
+// Wrong credentials get the same answer however often they are sent.
+TEST_F(UploadFaults, RefusalIsSentOnce)
+{
+    Server refusing({Act{"HTTP/1.0 200 OK\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect\n"}});
+    faultThenGood(refusing, "refuses", 1);
+    EXPECT_EQ(std::vector<UINT>{WM_UPLOAD_OK}, page.results);
 }
 
 } // namespace

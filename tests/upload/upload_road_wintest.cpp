@@ -25,7 +25,7 @@ namespace {
 using loopback::Act;
 using loopback::Server;
 
-constexpr DWORD WAIT_MS = 5000;
+constexpr DWORD WAIT_MS = GENEROUS_WAIT_MS;
 const Act WU_ACCEPTS{"HTTP/1.0 200 OK\r\n\r\nsuccess\n"};
 const Act WC_ACCEPTS{"HTTP/1.1 200 OK\r\n\r\n200"};
 const char WU_TEXT[] = "dateutc=now&tempf=70.3&humidity=45&baromin=29.92";
