@@ -60,6 +60,9 @@ file(GLOB_RECURSE WIN_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*
 # Their shared support code and the program's resources are compiled once.
 file(GLOB WIN_TEST_SUPPORT CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*_win.cpp)
 add_library(win_test_support OBJECT ${WIN_TEST_SUPPORT} ${RESOURCE_SCRIPTS})
+# Tests that compare with a source file find the tree through this one file.
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/tests/support/source_tree_win.cpp APPEND PROPERTY
+             COMPILE_DEFINITIONS AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(win_test_support PUBLIC aerovane_shell gtest)
 aerovane_warnings(win_test_support)
 foreach(source IN LISTS WIN_TEST_SOURCES)

@@ -82,15 +82,11 @@ prefix="$PWD/build/win/bench-prefix"
 scripts/wine-prefix.sh "$prefix"
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 command="/usr/lib/wine/wine64 build/win/startup_bench.exe --runs=$runs --export=$records"
-# Wine's helper processes complain on stderr when the virtual display goes
-# away; the figures are on stdout.
+# On a private virtual display, whatever the caller's is. Wine's helper
+# processes complain on stderr when it goes away; the figures are on stdout.
 status=0
-if [ -n "$DISPLAY" ]; then
-  $command 2>"$results/wine.err" || status=$?
-else
-  xvfb-run -a -s "-screen 0 1280x1024x24" $command 2>"$results/wine.err" || status=$?
-fi
+scripts/private-display.sh $command 2>"$results/wine.err" || status=$?
 echo
-/usr/lib/wine/wine64 build/win/reader_idle_bench.exe 2>>"$results/wine.err" || status=$?
+scripts/private-display.sh /usr/lib/wine/wine64 build/win/reader_idle_bench.exe 2>>"$results/wine.err" || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
 exit $status

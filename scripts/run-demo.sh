@@ -1,10 +1,13 @@
 #!/bin/sh
-# Starts the console simulator and Aerovane connected to it, in the build's
-# own Wine prefix, on the current display. Given a file name, it saves a
-# screenshot there after a few seconds and ends both programs; otherwise it
-# runs until the user closes the window. Called by scripts/run.sh.
+# Starts the console simulator and Aerovane connected to it, on the current
+# display, in a Wine prefix of the demo's own: the program lets one copy run
+# per prefix, and a demo left open must not stop the tests' copies in
+# theirs. Given a file name, it saves a screenshot there after a few seconds
+# and ends both programs; otherwise it runs until the user closes the
+# window. Called by scripts/run.sh.
 cd "$(dirname "$0")/.." || exit 1
-export WINEPREFIX="$PWD/build/win/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$PWD/build/win/demo-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+scripts/wine-prefix.sh "$WINEPREFIX" || exit 1
 wine=/usr/lib/wine/wine64
 pipe='\\.\pipe\aerovane-demo'
 log="$PWD/build/aerovane-sim.log"

@@ -1,10 +1,19 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing need, and
-# only those that are missing, so a second run is quick.
+# only those that are missing, so a second run is quick. Everything is named
+# here: installs run without recommended packages, so nothing may arrive
+# only as one.
 set -e
 packages="cmake ninja-build g++ make googletest libbenchmark-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine64 xvfb xauth imagemagick python3 clang libclang-rt-14-dev"
+# What Wine only recommends but the program relies on: Liberation Sans, the
+# face with Arial's metrics, which the prefix gives the dialogs and every
+# font the program creates (scripts/wine-prefix.sh; its Narrow cut draws the
+# button images), and the X extensions Wine's X11 driver opens at run time
+# for drawing (XRender) and the screen's size (XRandR, Xinerama). Wine's own
+# faces (fonts-wine) are left out: Debian's Wine 8 does not look for them.
+packages="$packages fonts-liberation libxrender1 libxrandr2 libxinerama1"
 # The help document (groff -ms, Ghostscript's ps2pdf, netpbm for its
 # screenshots, poppler's pdftotext to check it) and the release zip.
 packages="$packages groff ghostscript netpbm poppler-utils zip"

@@ -13,11 +13,7 @@ native=$?
 grep -vE '^ *[0-9]+/[0-9]+ Test +#' build/native-ctest.log | tail -n 40
 
 echo "== Windows tests under Wine =="
-if [ -z "$DISPLAY" ]; then
-  xvfb-run -a -s "-screen 0 1280x1024x24" scripts/wine-tests.sh "$jobs" > build/win-ctest.log 2>&1
-else
-  scripts/wine-tests.sh "$jobs" > build/win-ctest.log 2>&1
-fi
+scripts/wine-tests.sh "$jobs" > build/win-ctest.log 2>&1
 win=$?
 cat build/win-ctest.log | tail -n 60
 

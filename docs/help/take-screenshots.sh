@@ -12,8 +12,10 @@ set -e
 cd "$(dirname "$0")/../.."
 build=$(cd "${1:-build/win}" && pwd)
 images="$PWD/docs/help/images"
-if [ -z "$DISPLAY" ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" sh "$0" "$build"
+# On a private virtual display, so the pictures do not depend on the
+# caller's screen.
+if [ -z "$DISPLAY" ] || [ "$DISPLAY" != "$AEROVANE_PRIVATE_DISPLAY" ]; then
+  exec scripts/private-display.sh sh "$0" "$build"
 fi
 command -v xdotool >/dev/null || { echo "xdotool is missing: apt-get install xdotool" >&2; exit 1; }
 

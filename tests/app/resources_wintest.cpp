@@ -1,19 +1,30 @@
-// The resources linked into the program: the four child dialogs with the
-// controls the pages rely on, the five language tables byte for byte, the
-// string table and the images.
+// The resources linked into the program: the language tables, each exactly
+// what its source in resources/languages/ makes; the string table and the
+// images; and the four child dialogs, where every control the code drives is
+// there as what the code takes it for, lies inside its dialog clear of its
+// neighbours, and shows every text of every language whole in the font the
+// program gives it.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "app/app_state_win.h"
+#include "app/language_tables.h"
+#include "app/status_texts.h"
+#include "dashboard/last_read_text.h"
 #include "resources/resource_ids.h"
+#include "tests/support/app_fixture_win.h"
+#include "tests/support/arial_metrics_win.h"
+#include "tests/support/source_tree_win.h"
 
 namespace {
+
+const auto* const arialCheck = ::testing::AddGlobalTestEnvironment(new ArialMetricsCheck);
 
 HINSTANCE module()
 {
@@ -22,72 +33,70 @@ HINSTANCE module()
 
 // ---- language resources ----------------------------------------------------------
 
-struct Language {
-    const wchar_t* section; // also the resource type, looked up as the code does
-    int id;
-    const wchar_t* ownName; // l1: the entry of the language list
-    bool smallTabFont;      // the long second tab title uses SmallBoldFont
-};
+// In table order; each resource's type is its table's section name.
+const int LANGUAGE_RESOURCES[LANGUAGE_COUNT] = {IDR_LANGUAGE_ENGLISH, IDR_LANGUAGE_GERMAN, IDR_LANGUAGE_FRENCH,
+                                                IDR_LANGUAGE_ITALIAN, IDR_LANGUAGE_SPANISH};
 
-const Language LANGUAGES[] = {
-    {L"english", IDR_LANGUAGE_ENGLISH, L"English", false},
-    {L"germany", IDR_LANGUAGE_GERMAN, L"Deutsch", false},
-    {L"france", IDR_LANGUAGE_FRENCH, L"Fran\u00e7ais", true},
-    {L"italy", IDR_LANGUAGE_ITALIAN, L"Italiano", false},
-    {L"spanish", IDR_LANGUAGE_SPANISH, L"Espa\u00f1ol", true},
-};
-constexpr int KEY_COUNT = 69;
-
-const wchar_t* const ENGLISH[KEY_COUNT] = {
-    L"English", L"Language", L"SETUP", L"DASHBOARD", L"EXPORT && SETUP", L"INDOOR", L"OUTDOOR",
-    L"Temperature", L"Humidity", L"WIND", L"Speed", L"Direction", L"Gust", L"Rain", L"Daily Rainfall",
-    L"Rain Rate", L"INDEX", L"Relative Pressure", L"Absolute Pressure", L"UV Index", L"Outdoor Dew Point",
-    L"Outdoor Heat Index", L"UNIT SETUP", L"Type of air pressure", L"pressure\t", L"Wind speed",
-    L"Wind direction", L"WEATHER SERVER SETUP", L"Station ID", L"Station key", L"ID", L"Key", L"Password",
-    L"Auto Upload", L"UPLOAD", L"FAIL", L"DATA EXPORT SETUP", L"DATA PERIOD", L"Start Date", L"End Date",
-    L"DATA SET", L"Whole period", L"Barometric pressure", L"Rain data", L"Indoor temperature && humidity",
-    L"Outdoor temperature && humidity", L"Outdoor channel temperature & humidity", L"Wind data",
-    L"Select All", L"Clear All", L"Export", L"Version:", L"Exporting", L"Logger", L"USB connected",
-    L"No connection", L"Connection error", L"Last data read at", L"Date", L"Time", L"Wind chill",
-    L"Daily rainfall", L"Weekly rainfall", L"Monthly rainfall", L"Help",
-    L"Please select data period and data set", L"Missing station ID", L"Missing station key",
-    L"Missing password",
-};
-
-struct LanguageBytes {
-    const std::uint8_t* data = nullptr;
-    DWORD size = 0;
-};
-
-LanguageBytes languageBytes(const Language& language)
+const wchar_t* sectionOf(std::uint32_t table)
 {
-    HRSRC found = FindResourceW(module(), MAKEINTRESOURCEW(language.id), language.section);
+    return languageSection(static_cast<int>(table) + 1);
+}
+
+// The resource's bytes, looked up as the program looks them up.
+Bytes languageResource(std::uint32_t table)
+{
+    HRSRC found = FindResourceW(module(), MAKEINTRESOURCEW(LANGUAGE_RESOURCES[table]), sectionOf(table));
     if (!found)
         return {};
-    HGLOBAL loaded = LoadResource(module(), found);
-    return {static_cast<const std::uint8_t*>(LockResource(loaded)), SizeofResource(module(), found)};
+    const auto* data = static_cast<const std::uint8_t*>(LockResource(LoadResource(module(), found)));
+    return Bytes(data, data + SizeofResource(module(), found));
 }
 
-// The resource's text after the byte-order mark, as UTF-16 (wchar_t is
-// UTF-16 on Windows).
-std::wstring languageText(const LanguageBytes& bytes)
+// What the build should make of the table's source (UTF-8, LF lines, "\t"
+// standing for a tab): UTF-16LE after a byte-order mark, CR LF lines.
+Bytes madeFromSource(std::uint32_t table)
 {
-    std::wstring text;
-    for (DWORD i = 2; i + 1 < bytes.size; i += 2)
-        text.push_back(static_cast<wchar_t>(bytes.data[i] | bytes.data[i + 1] << 8));
-    return text;
+    const std::wstring section = sectionOf(table);
+    const std::string path = "resources/languages/" + std::string(section.begin(), section.end()) + ".txt";
+    const Bytes source = sourceFileBytes(path.c_str());
+    std::string text;
+    for (std::size_t i = 0; i < source.size(); ++i) {
+        if (source[i] == '\\' && i + 1 < source.size() && source[i + 1] == 't') {
+            text += '\t';
+            ++i;
+        } else if (source[i] == '\n') {
+            text += "\r\n";
+        } else {
+            text += static_cast<char>(source[i]);
+        }
+    }
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                    wide.data(), static_cast<int>(wide.size())));
+    if (wide.empty())
+        return {};
+    Bytes bytes = {0xFF, 0xFE};
+    for (wchar_t c : wide) {
+        bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return bytes;
 }
 
-// Lines without their CR LF; `badBreaks` counts a CR or LF that is not part
-// of a CR LF pair, and `unterminated` whether text follows the last CR LF.
+// Lines after the byte-order mark without their CR LF; `badBreaks` counts a
+// CR or LF that is not part of a CR LF pair, `unterminated` whether text
+// follows the last CR LF.
 struct Lines {
     std::vector<std::wstring> lines;
     int badBreaks = 0;
     bool unterminated = false;
 };
 
-Lines splitLines(const std::wstring& text)
+Lines splitLines(const Bytes& bytes)
 {
+    std::wstring text;
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+        text.push_back(static_cast<wchar_t>(bytes[i] | bytes[i + 1] << 8));
     Lines result;
     std::wstring line;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -108,18 +117,15 @@ Lines splitLines(const std::wstring& text)
     return result;
 }
 
-// Texts of l1..l69, in file order; empty when the layout is broken (the
+// Texts of l1..l69 in file order; empty when the layout is broken (the
 // layout test says why).
-std::vector<std::wstring> languageTable(const Language& language)
+std::vector<std::wstring> languageTable(std::uint32_t table)
 {
-    const LanguageBytes bytes = languageBytes(language);
-    if (!bytes.data)
-        return {};
-    const Lines split = splitLines(languageText(bytes));
-    if (split.lines.size() != KEY_COUNT + 1)
+    const Lines split = splitLines(languageResource(table));
+    if (split.lines.size() != LANGUAGE_KEY_COUNT + 1)
         return {};
     std::vector<std::wstring> texts;
-    for (int n = 1; n <= KEY_COUNT; ++n) {
+    for (int n = 1; n <= LANGUAGE_KEY_COUNT; ++n) {
         const std::wstring prefix = L"l" + std::to_wstring(n) + L"=";
         const std::wstring& line = split.lines[n];
         if (line.compare(0, prefix.size(), prefix) != 0)
@@ -129,23 +135,38 @@ std::vector<std::wstring> languageTable(const Language& language)
     return texts;
 }
 
-TEST(LanguageResources, AreUtf16WithByteOrderMarkCrLfLinesSectionAndKeysInOrder)
+TEST(LanguageResources, EachIsWhatItsSourceMakes)
 {
-    for (const Language& language : LANGUAGES) {
-        SCOPED_TRACE(language.section);
-        const LanguageBytes bytes = languageBytes(language);
-        ASSERT_NE(bytes.data, nullptr) << "resource not found by its section name as type";
-        ASSERT_GE(bytes.size, 4u);
-        EXPECT_EQ(bytes.data[0], 0xFF);
-        EXPECT_EQ(bytes.data[1], 0xFE);
-        EXPECT_EQ(bytes.size % 2, 0u) << "odd byte count: not UTF-16";
+    for (std::uint32_t table = 0; table < LANGUAGE_COUNT; ++table) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(sectionOf(table))));
+        const Bytes resource = languageResource(table);
+        const Bytes expected = madeFromSource(table);
+        ASSERT_FALSE(resource.empty()) << "resource not found by its section name as type";
+        ASSERT_FALSE(expected.empty()) << "source missing or not UTF-8";
+        const auto differ = std::mismatch(resource.begin(), resource.end(), expected.begin(), expected.end());
+        EXPECT_TRUE(differ.first == resource.end() && differ.second == expected.end())
+            << "resource differs from its source at byte " << (differ.first - resource.begin()) << " of "
+            << resource.size() << " (source makes " << expected.size() << ")";
+    }
+}
 
-        const Lines split = splitLines(languageText(bytes));
+TEST(LanguageResources, AreIniFilesWithTheirSectionAndEveryKeyInOrder)
+{
+    for (std::uint32_t table = 0; table < LANGUAGE_COUNT; ++table) {
+        const std::wstring section = sectionOf(table);
+        SCOPED_TRACE(testing::PrintToString(section));
+        const Bytes bytes = languageResource(table);
+        ASSERT_GE(bytes.size(), 4u);
+        EXPECT_EQ(bytes[0], 0xFF);
+        EXPECT_EQ(bytes[1], 0xFE);
+        EXPECT_EQ(bytes.size() % 2, 0u) << "odd byte count: not UTF-16";
+
+        const Lines split = splitLines(bytes);
         EXPECT_EQ(split.badBreaks, 0) << "a line break that is not CR LF";
         EXPECT_FALSE(split.unterminated);
-        ASSERT_EQ(split.lines.size(), static_cast<std::size_t>(KEY_COUNT + 1));
-        EXPECT_EQ(split.lines[0], L"[" + std::wstring(language.section) + L"]");
-        for (int n = 1; n <= KEY_COUNT; ++n) {
+        ASSERT_EQ(split.lines.size(), static_cast<std::size_t>(LANGUAGE_KEY_COUNT + 1));
+        EXPECT_EQ(split.lines[0], L"[" + section + L"]");
+        for (int n = 1; n <= LANGUAGE_KEY_COUNT; ++n) {
             const std::wstring prefix = L"l" + std::to_wstring(n) + L"=";
             EXPECT_EQ(split.lines[n].compare(0, prefix.size(), prefix), 0)
                 << "line " << n << " should hold key l" << n;
@@ -161,32 +182,25 @@ TEST(LanguageResources, TypeNamesMatchWithoutRegardToCase)
     EXPECT_EQ(FindResourceW(module(), MAKEINTRESOURCEW(IDR_LANGUAGE_GERMAN), L"english"), nullptr);
 }
 
-TEST(LanguageResources, EnglishTextsAreExact)
-{
-    const std::vector<std::wstring> texts = languageTable(LANGUAGES[0]);
-    ASSERT_EQ(texts.size(), static_cast<std::size_t>(KEY_COUNT));
-    for (int n = 1; n <= KEY_COUNT; ++n)
-        EXPECT_EQ(texts[n - 1], ENGLISH[n - 1]) << "key l" << n;
-}
-
 TEST(LanguageResources, TranslationsAreCompleteAndKeepTheControlEscapes)
 {
-    for (const Language& language : LANGUAGES) {
-        SCOPED_TRACE(language.section);
-        const std::vector<std::wstring> texts = languageTable(language);
-        ASSERT_EQ(texts.size(), static_cast<std::size_t>(KEY_COUNT));
-        EXPECT_EQ(texts[0], language.ownName);
+    const std::vector<std::wstring> english = languageTable(LANGUAGE_ENGLISH);
+    ASSERT_EQ(english.size(), static_cast<std::size_t>(LANGUAGE_KEY_COUNT));
+    for (std::uint32_t table = 0; table < LANGUAGE_COUNT; ++table) {
+        SCOPED_TRACE(testing::PrintToString(std::wstring(sectionOf(table))));
+        const std::vector<std::wstring> texts = languageTable(table);
+        ASSERT_EQ(texts.size(), static_cast<std::size_t>(LANGUAGE_KEY_COUNT));
         // The pressure unit label ends with a tab in every language.
         ASSERT_FALSE(texts[24].empty());
         EXPECT_EQ(texts[24].back(), L'\t');
-        if (language.id == IDR_LANGUAGE_ENGLISH)
+        if (table == LANGUAGE_ENGLISH)
             continue;
 
         int translated = 0;
-        for (int n = 1; n <= KEY_COUNT; ++n) {
+        for (int n = 1; n <= LANGUAGE_KEY_COUNT; ++n) {
             const std::wstring& text = texts[n - 1];
             EXPECT_FALSE(text.empty()) << "key l" << n;
-            translated += text != ENGLISH[n - 1];
+            translated += text != english[n - 1];
             // A lone "&" would underline the next letter and vanish itself.
             for (std::size_t i = 0; i < text.size(); ++i) {
                 if (text[i] != L'&')
@@ -199,33 +213,6 @@ TEST(LanguageResources, TranslationsAreCompleteAndKeepTheControlEscapes)
         EXPECT_GE(translated, 55) << "too many texts left in English";
         for (int n : {5, 45, 46})
             EXPECT_NE(texts[n - 1].find(L"&&"), std::wstring::npos) << "key l" << n;
-    }
-}
-
-TEST(LanguageResources, ProfileReaderReadsTheResourceWrittenToAFile)
-{
-    wchar_t directory[MAX_PATH];
-    ASSERT_NE(GetTempPathW(MAX_PATH, directory), 0u);
-    for (const Language& language : LANGUAGES) {
-        SCOPED_TRACE(language.section);
-        const LanguageBytes bytes = languageBytes(language);
-        ASSERT_NE(bytes.data, nullptr);
-        const std::wstring path =
-            std::wstring(directory) + L"aerovane-resources-test-" + language.section + L".ini";
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        DWORD written = 0;
-        const BOOL wrote = WriteFile(file, bytes.data, bytes.size, &written, nullptr);
-        CloseHandle(file);
-        ASSERT_TRUE(wrote);
-
-        wchar_t first[260] = L"";
-        wchar_t last[260] = L"";
-        GetPrivateProfileStringW(language.section, L"l1", L"", first, 260, path.c_str());
-        GetPrivateProfileStringW(language.section, L"l69", L"", last, 260, path.c_str());
-        DeleteFileW(path.c_str());
-        EXPECT_STREQ(first, language.ownName);
-        EXPECT_GT(std::wcslen(last), 5u);
     }
 }
 
@@ -362,171 +349,95 @@ TEST(Images, BitmapsLoadWithTheirSizes)
 
 // ---- dialogs -----------------------------------------------------------------------
 
-INT_PTR CALLBACK passiveDialogProc(HWND, UINT message, WPARAM, LPARAM)
-{
-    return message == WM_INITDIALOG;
-}
-
+// What the code takes a control for.
 enum class Kind {
-    Text,          // static text; `detail` is SS_LEFT, SS_RIGHT or SS_CENTER
+    Text,          // static text
+    ClickableText, // static text that reports clicks (SS_NOTIFY)
+    Area,          // hidden static the page draws into
     Icon,          // static icon
-    Bitmap,        // static bitmap
-    GroupBox,      // hidden panel outline
-    OwnerDrawn,    // owner-drawn push button
-    CheckBox,      // automatic check box
-    DropDown,      // combo box with an edit field and a list
-    DropDownList,  // combo box without edit field
-    Edit,          // `detail` holds required ES_ bits
-    GreyRectangle, // separator
+    ClickableIcon,
+    CancelCross,  // hidden static bitmap that reports clicks
+    Panel,        // hidden group box the page draws a frame around
+    OwnerDrawn,   // push button the page draws
+    CheckBox,     // automatic check box
+    DropDown,     // combo box with an edit field
+    DropDownList, // combo box without one
+    Edit,         // scrolls sideways, so a text longer than the box fits
+    NumberEdit,   // takes digits only
 };
 
-struct ControlSpec {
-    int id;
+// Controls of one kind in one dialog.
+struct Expected {
     Kind kind;
-    DWORD detail = 0; // alignment or required bits, see Kind
-    bool visible = true;
-    DWORD extra = 0; // further style bits required (SS_NOTIFY, SS_CENTERIMAGE, ...)
+    std::vector<int> ids;
 };
 
-constexpr DWORD LEFT_MIDDLE = SS_CENTERIMAGE;
-
-const ControlSpec HEADER_CONTROLS[] = {
-    {IDC_TAB_DASHBOARD, Kind::Text, SS_CENTER, true, SS_NOTIFY},
-    {IDC_TAB_SETUP, Kind::Text, SS_CENTER, true, SS_NOTIFY},
-    {IDC_HELP_BUTTON, Kind::OwnerDrawn},
-    {IDC_LANGUAGE_LIST, Kind::DropDownList},
-    {IDC_HEADER_SPARE, Kind::Text, SS_LEFT},
+// Panels first: the dashboard's containment test takes them from here.
+const std::vector<Expected> DASHBOARD_CONTROLS = {
+    {Kind::Panel,
+     {IDC_PANEL_INDOOR, IDC_PANEL_OUTDOOR, IDC_PANEL_WIND, IDC_PANEL_CHANNEL, IDC_PANEL_RAIN, IDC_PANEL_INDEX}},
+    {Kind::Text,
+     {IDC_LAST_READ_LABEL, IDC_LAST_READ_TIME, IDC_TITLE_INDOOR, IDC_TITLE_OUTDOOR, IDC_TITLE_WIND, IDC_TITLE_RAIN,
+      IDC_TITLE_INDEX, IDC_TITLE_CHANNEL, IDC_CAPTION_INDOOR_TEMP, IDC_CAPTION_INDOOR_HUMIDITY,
+      IDC_CAPTION_OUTDOOR_TEMP, IDC_CAPTION_OUTDOOR_HUMIDITY, IDC_CAPTION_WIND_SPEED, IDC_CAPTION_WIND_GUST,
+      IDC_CAPTION_WIND_DIRECTION, IDC_CAPTION_CHANNEL_TEMP, IDC_CAPTION_CHANNEL_HUMIDITY, IDC_CAPTION_DAILY_RAIN,
+      IDC_CAPTION_RAIN_RATE, IDC_CAPTION_PRESSURE, IDC_CAPTION_DEW_POINT, IDC_CAPTION_UV_INDEX,
+      IDC_CAPTION_HEAT_INDEX}},
+    {Kind::Area,
+     {IDC_VALUE_INDOOR_TEMP, IDC_VALUE_INDOOR_HUMIDITY, IDC_VALUE_OUTDOOR_TEMP, IDC_VALUE_OUTDOOR_HUMIDITY,
+      IDC_VALUE_WIND_SPEED, IDC_VALUE_WIND_GUST, IDC_VALUE_WIND_DIRECTION, IDC_VALUE_CHANNEL_TEMP,
+      IDC_VALUE_CHANNEL_HUMIDITY, IDC_VALUE_DAILY_RAIN, IDC_VALUE_RAIN_RATE, IDC_VALUE_PRESSURE, IDC_VALUE_DEW_POINT,
+      IDC_VALUE_UV_INDEX, IDC_VALUE_HEAT_INDEX}},
+    {Kind::ClickableIcon, {IDC_CHANNEL_PREVIOUS, IDC_CHANNEL_NEXT}},
+    {Kind::OwnerDrawn, {IDC_REFRESH_BUTTON}},
 };
 
-const ControlSpec STATUS_CONTROLS[] = {
-    {IDC_LOGGER_LABEL, Kind::Text, SS_RIGHT},
-    {IDC_LOGGER_AREA, Kind::Text, SS_RIGHT, false},
-    {IDC_LOGGER_ICON, Kind::Icon},
-    {IDC_CONNECTION_TEXT, Kind::Text, SS_RIGHT},
-    {IDC_CONNECTION_DOT, Kind::Icon},
-    {IDC_CANCEL_TRANSFER, Kind::Bitmap, 0, false, SS_NOTIFY},
-    {IDC_PROGRESS_AREA, Kind::Text, SS_LEFT, false},
+// The data set boxes, IDC_DATA_SET_PRESSURE to IDC_DATA_SET_CHANNEL7, have
+// a test of their own.
+const std::vector<Expected> SETUP_CONTROLS = {
+    {Kind::Panel, {IDC_PANEL_EXPORT, IDC_PANEL_UNITS, IDC_PANEL_SERVER}},
+    {Kind::Text,
+     {IDC_VERSION_LABEL, IDC_TITLE_UNITS, IDC_TITLE_SERVER, IDC_STATION_ID_LABEL, IDC_STATION_KEY_LABEL,
+      IDC_TEMPERATURE_UNIT_LABEL, IDC_RAIN_UNIT_LABEL, IDC_PRESSURE_UNIT_LABEL, IDC_WIND_UNIT_LABEL,
+      IDC_PRESSURE_TYPE_LABEL, IDC_DIRECTION_UNIT_LABEL, IDC_TITLE_EXPORT, IDC_SUBTITLE_PERIOD,
+      IDC_START_DATE_LABEL, IDC_END_DATE_LABEL, IDC_SUBTITLE_DATA_SET, IDC_CHANNEL_SET_LABEL}},
+    {Kind::Area, {IDC_UPLOAD_TEXT}},
+    {Kind::Icon, {IDC_UPLOAD_ICON}},
+    {Kind::Edit, {IDC_STATION_ID, IDC_STATION_KEY}},
+    {Kind::NumberEdit, {IDC_START_YEAR, IDC_START_MONTH, IDC_START_DAY, IDC_END_YEAR, IDC_END_MONTH, IDC_END_DAY}},
+    {Kind::DropDown,
+     {IDC_TEMPERATURE_UNIT, IDC_RAIN_UNIT, IDC_PRESSURE_UNIT, IDC_WIND_UNIT, IDC_PRESSURE_TYPE, IDC_DIRECTION_UNIT,
+      IDC_SERVICE}},
+    {Kind::CheckBox, {IDC_WHOLE_PERIOD, IDC_AUTO_UPLOAD}},
+    {Kind::OwnerDrawn, {IDC_SELECT_ALL, IDC_CLEAR_ALL, IDC_EXPORT}},
 };
 
-const ControlSpec DASHBOARD_CONTROLS[] = {
-    {IDC_PANEL_INDOOR, Kind::GroupBox, 0, false},
-    {IDC_PANEL_OUTDOOR, Kind::GroupBox, 0, false},
-    {IDC_PANEL_WIND, Kind::GroupBox, 0, false},
-    {IDC_PANEL_CHANNEL, Kind::GroupBox, 0, false},
-    {IDC_PANEL_RAIN, Kind::GroupBox, 0, false},
-    {IDC_PANEL_INDEX, Kind::GroupBox, 0, false},
-    {IDC_LAST_READ_LABEL, Kind::Text, SS_RIGHT, true, SS_CENTERIMAGE},
-    {IDC_LAST_READ_TIME, Kind::Text, SS_RIGHT, true, SS_CENTERIMAGE},
-    {IDC_TITLE_INDOOR, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_TITLE_OUTDOOR, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_TITLE_WIND, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_TITLE_RAIN, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_TITLE_INDEX, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_TITLE_CHANNEL, Kind::Text, SS_CENTER, true, SS_CENTERIMAGE},
-    {IDC_CAPTION_INDOOR_TEMP, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_INDOOR_HUMIDITY, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_OUTDOOR_TEMP, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_OUTDOOR_HUMIDITY, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_WIND_SPEED, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_WIND_GUST, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_WIND_DIRECTION, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_CHANNEL_TEMP, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_CHANNEL_HUMIDITY, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_DAILY_RAIN, Kind::Text, SS_LEFT},
-    {IDC_CAPTION_RAIN_RATE, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_PRESSURE, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_DEW_POINT, Kind::Text, SS_LEFT},
-    {IDC_CAPTION_UV_INDEX, Kind::Text, SS_LEFT, true, LEFT_MIDDLE},
-    {IDC_CAPTION_HEAT_INDEX, Kind::Text, SS_LEFT},
-    {IDC_VALUE_INDOOR_TEMP, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_INDOOR_HUMIDITY, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_OUTDOOR_TEMP, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_OUTDOOR_HUMIDITY, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_WIND_SPEED, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_WIND_GUST, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_WIND_DIRECTION, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_CHANNEL_TEMP, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_CHANNEL_HUMIDITY, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_DAILY_RAIN, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_RAIN_RATE, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_PRESSURE, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_DEW_POINT, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_UV_INDEX, Kind::Text, SS_LEFT, false},
-    {IDC_VALUE_HEAT_INDEX, Kind::Text, SS_LEFT, false},
-    {IDC_CHANNEL_PREVIOUS, Kind::Icon, 0, true, SS_NOTIFY},
-    {IDC_CHANNEL_NEXT, Kind::Icon, 0, true, SS_NOTIFY},
-    {IDC_REFRESH_BUTTON, Kind::OwnerDrawn},
+struct DialogExpectation {
+    int id;
+    bool visible; // the setup page waits hidden for its tab
+    std::vector<Expected> controls;
 };
 
-const ControlSpec SETUP_CONTROLS[] = {
-    {IDC_PANEL_EXPORT, Kind::GroupBox, 0, false},
-    {IDC_PANEL_UNITS, Kind::GroupBox, 0, false},
-    {IDC_PANEL_SERVER, Kind::GroupBox, 0, false},
-    {IDC_VERSION_LABEL, Kind::Text, SS_RIGHT},
-    {IDC_TITLE_UNITS, Kind::Text, SS_LEFT},
-    {IDC_TITLE_SERVER, Kind::Text, SS_LEFT},
-    {IDC_STATION_ID_LABEL, Kind::Text, SS_RIGHT},
-    {IDC_STATION_KEY_LABEL, Kind::Text, SS_RIGHT},
-    {IDC_STATION_ID, Kind::Edit, ES_AUTOHSCROLL},
-    {IDC_STATION_KEY, Kind::Edit, ES_AUTOHSCROLL},
-    {IDC_TEMPERATURE_UNIT_LABEL, Kind::Text, SS_LEFT},
-    {IDC_TEMPERATURE_UNIT, Kind::DropDown},
-    {IDC_RAIN_UNIT_LABEL, Kind::Text, SS_LEFT},
-    {IDC_RAIN_UNIT, Kind::DropDown},
-    {IDC_PRESSURE_UNIT_LABEL, Kind::Text, SS_LEFT},
-    {IDC_PRESSURE_UNIT, Kind::DropDown},
-    {IDC_WIND_UNIT_LABEL, Kind::Text, SS_LEFT},
-    {IDC_WIND_UNIT, Kind::DropDown},
-    {IDC_PRESSURE_TYPE_LABEL, Kind::Text, SS_LEFT},
-    {IDC_PRESSURE_TYPE, Kind::DropDown},
-    {IDC_DIRECTION_UNIT_LABEL, Kind::Text, SS_LEFT},
-    {IDC_DIRECTION_UNIT, Kind::DropDown},
-    {IDC_TITLE_EXPORT, Kind::Text, SS_LEFT},
-    {IDC_SUBTITLE_PERIOD, Kind::Text, SS_LEFT},
-    {IDC_START_DATE_LABEL, Kind::Text, SS_RIGHT},
-    {IDC_END_DATE_LABEL, Kind::Text, SS_RIGHT},
-    {IDC_START_YEAR, Kind::Edit, ES_NUMBER},
-    {IDC_START_MONTH, Kind::Edit, ES_NUMBER},
-    {IDC_START_DAY, Kind::Edit, ES_NUMBER},
-    {IDC_END_YEAR, Kind::Edit, ES_NUMBER},
-    {IDC_END_MONTH, Kind::Edit, ES_NUMBER},
-    {IDC_END_DAY, Kind::Edit, ES_NUMBER},
-    {IDC_WHOLE_PERIOD, Kind::CheckBox},
-    {IDC_SUBTITLE_DATA_SET, Kind::Text, SS_LEFT},
-    {IDC_DATA_SET_PRESSURE, Kind::CheckBox},
-    {IDC_DATA_SET_OUTDOOR, Kind::CheckBox},
-    {IDC_DATA_SET_INDOOR, Kind::CheckBox},
-    {IDC_DATA_SET_DEW_POINT, Kind::CheckBox},
-    {IDC_DATA_SET_WIND, Kind::CheckBox},
-    {IDC_DATA_SET_HEAT_INDEX, Kind::CheckBox},
-    {IDC_DATA_SET_RAIN, Kind::CheckBox},
-    {IDC_DATA_SET_UV_INDEX, Kind::CheckBox},
-    {IDC_CHANNEL_SET_LABEL, Kind::Text, SS_LEFT},
-    {IDC_DATA_SET_CHANNEL1, Kind::CheckBox},
-    {IDC_DATA_SET_CHANNEL2, Kind::CheckBox},
-    {IDC_DATA_SET_CHANNEL3, Kind::CheckBox},
-    {IDC_DATA_SET_CHANNEL4, Kind::CheckBox},
-    {IDC_DATA_SET_CHANNEL5, Kind::CheckBox},
-    {IDC_DATA_SET_CHANNEL6, Kind::CheckBox},
-    {IDC_DATA_SET_CHANNEL7, Kind::CheckBox},
-    {IDC_SELECT_ALL, Kind::OwnerDrawn, 0, true, BS_FLAT},
-    {IDC_CLEAR_ALL, Kind::OwnerDrawn, 0, true, BS_FLAT},
-    {IDC_EXPORT, Kind::OwnerDrawn, 0, true, BS_FLAT},
-    {IDC_UPLOAD_ICON, Kind::Icon},
-    {IDC_AUTO_UPLOAD, Kind::CheckBox},
-    {IDC_SERVICE, Kind::DropDown},
-    {IDC_UPLOAD_TEXT, Kind::Text, SS_RIGHT, false},
+const DialogExpectation DIALOGS[] = {
+    {IDD_HEADER_BAR,
+     true,
+     {{Kind::ClickableText, {IDC_TAB_DASHBOARD, IDC_TAB_SETUP}},
+      {Kind::OwnerDrawn, {IDC_HELP_BUTTON}},
+      {Kind::DropDownList, {IDC_LANGUAGE_LIST}}}},
+    {IDD_STATUS_BAR,
+     true,
+     {{Kind::Text, {IDC_LOGGER_LABEL, IDC_CONNECTION_TEXT}},
+      {Kind::Area, {IDC_LOGGER_AREA, IDC_PROGRESS_AREA}},
+      {Kind::Icon, {IDC_LOGGER_ICON, IDC_CONNECTION_DOT}},
+      {Kind::CancelCross, {IDC_CANCEL_TRANSFER}}}},
+    {IDD_DASHBOARD, true, DASHBOARD_CONTROLS},
+    {IDD_SETUP_PAGE, false, SETUP_CONTROLS},
 };
 
-const wchar_t* expectedClass(Kind kind)
+const wchar_t* classOf(Kind kind)
 {
     switch (kind) {
-    case Kind::Text:
-    case Kind::Icon:
-    case Kind::Bitmap:
-    case Kind::GreyRectangle:
-        return L"Static";
-    case Kind::GroupBox:
+    case Kind::Panel:
     case Kind::OwnerDrawn:
     case Kind::CheckBox:
         return L"Button";
@@ -534,39 +445,46 @@ const wchar_t* expectedClass(Kind kind)
     case Kind::DropDownList:
         return L"ComboBox";
     case Kind::Edit:
+    case Kind::NumberEdit:
         return L"Edit";
+    default:
+        return L"Static";
     }
-    return L"";
 }
 
-void expectControl(HWND dialog, const ControlSpec& expected)
+void expectControl(HWND dialog, int id, Kind kind)
 {
-    SCOPED_TRACE(testing::Message() << "control " << expected.id);
-    HWND control = GetDlgItem(dialog, expected.id);
+    SCOPED_TRACE(testing::Message() << "control " << id);
+    HWND control = GetDlgItem(dialog, id);
     ASSERT_NE(control, nullptr) << "missing";
     wchar_t className[64] = L"";
     GetClassNameW(control, className, 64);
-    EXPECT_EQ(lstrcmpiW(className, expectedClass(expected.kind)), 0) << "class " << testing::PrintToString(std::wstring(className));
+    EXPECT_EQ(lstrcmpiW(className, classOf(kind)), 0)
+        << "class " << testing::PrintToString(std::wstring(className));
 
     const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-    EXPECT_EQ((style & WS_VISIBLE) != 0, expected.visible) << "visibility";
-    EXPECT_EQ(style & expected.extra, expected.extra) << "style bits";
-    switch (expected.kind) {
+    const bool hidden =
+        kind == Kind::Area || kind == Kind::Panel || kind == Kind::CancelCross;
+    EXPECT_EQ((style & WS_VISIBLE) == 0, hidden) << "visibility";
+    const bool clicks = kind == Kind::ClickableText || kind == Kind::ClickableIcon ||
+                        kind == Kind::CancelCross;
+    if (clicks) {
+        EXPECT_TRUE(style & SS_NOTIFY) << "clicks are not reported";
+    }
+    switch (kind) {
     case Kind::Text:
-        EXPECT_EQ(style & SS_TYPEMASK, expected.detail) << "alignment";
+    case Kind::ClickableText:
+    case Kind::Area:
+        EXPECT_LE(style & SS_TYPEMASK, static_cast<DWORD>(SS_RIGHT)) << "not a text";
         break;
     case Kind::Icon:
+    case Kind::ClickableIcon:
         EXPECT_EQ(style & SS_TYPEMASK, static_cast<DWORD>(SS_ICON));
-        EXPECT_NE(SendMessageW(control, STM_GETICON, 0, 0), 0) << "no icon loaded";
         break;
-    case Kind::Bitmap:
+    case Kind::CancelCross:
         EXPECT_EQ(style & SS_TYPEMASK, static_cast<DWORD>(SS_BITMAP));
-        EXPECT_NE(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0), 0) << "no bitmap loaded";
         break;
-    case Kind::GreyRectangle:
-        EXPECT_EQ(style & SS_TYPEMASK, static_cast<DWORD>(SS_GRAYRECT));
-        break;
-    case Kind::GroupBox:
+    case Kind::Panel:
         EXPECT_EQ(style & BS_TYPEMASK, static_cast<DWORD>(BS_GROUPBOX));
         break;
     case Kind::OwnerDrawn:
@@ -582,11 +500,48 @@ void expectControl(HWND dialog, const ControlSpec& expected)
         EXPECT_EQ(style & 3, static_cast<DWORD>(CBS_DROPDOWNLIST));
         break;
     case Kind::Edit:
-        EXPECT_EQ(style & expected.detail, expected.detail);
+        EXPECT_TRUE(style & ES_AUTOHSCROLL);
+        break;
+    case Kind::NumberEdit:
+        EXPECT_TRUE(style & ES_NUMBER);
         break;
     }
 }
 
+INT_PTR CALLBACK passiveDialogProc(HWND, UINT message, WPARAM, LPARAM)
+{
+    return message == WM_INITDIALOG;
+}
+
+RECT rectIn(HWND dialog, HWND control)
+{
+    RECT r{};
+    GetWindowRect(control, &r);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+bool contains(const RECT& outer, const RECT& inner)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+std::vector<HWND> childrenOf(HWND dialog)
+{
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+bool visibleStyle(HWND control)
+{
+    return (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+// The four templates created with a procedure that does nothing: what the
+// resources give, before any page code runs.
 class DialogTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -622,78 +577,100 @@ protected:
         return r;
     }
 
-    static RECT controlRect(HWND dialog, int id)
-    {
-        RECT r{};
-        HWND control = GetDlgItem(dialog, id);
-        GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
-        return r;
-    }
-
-    // The child dialog frame every template shares: child without caption,
-    // Arial 11, the given size in dialog units.
-    void expectChildDialog(HWND dialog, int width, int height, bool visible)
-    {
-        const DWORD style = static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE));
-        EXPECT_TRUE(style & WS_CHILD);
-        EXPECT_FALSE((style & WS_CAPTION) == WS_CAPTION);
-        EXPECT_EQ((style & WS_VISIBLE) != 0, visible);
-
-        LOGFONTW font{};
-        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
-        EXPECT_STREQ(font.lfFaceName, L"Arial");
-        HDC screen = GetDC(nullptr);
-        const int elevenPoints = -MulDiv(11, GetDeviceCaps(screen, LOGPIXELSY), 72);
-        ReleaseDC(nullptr, screen);
-        EXPECT_EQ(font.lfHeight, elevenPoints);
-
-        RECT client{};
-        GetClientRect(dialog, &client);
-        const RECT expected = pixels(dialog, 0, 0, width, height);
-        EXPECT_EQ(client.right, expected.right);
-        EXPECT_EQ(client.bottom, expected.bottom);
-    }
-
-    template <std::size_t N>
-    void expectControls(HWND dialog, const ControlSpec (&specs)[N])
-    {
-        for (const ControlSpec& expected : specs)
-            expectControl(dialog, expected);
-    }
-
-    // Dialog creation converts position and size separately, so the right
-    // edge is map(x) + map(width), not map(x + width).
-    void expectRect(HWND dialog, int id, int x, int y, int width, int height)
-    {
-        const RECT actual = controlRect(dialog, id);
-        const RECT origin = pixels(dialog, x, y, 0, 0);
-        const RECT size = pixels(dialog, 0, 0, width, height);
-        EXPECT_EQ(actual.left, origin.left) << "control " << id;
-        EXPECT_EQ(actual.top, origin.top) << "control " << id;
-        EXPECT_EQ(actual.right - actual.left, size.right) << "control " << id;
-        EXPECT_EQ(actual.bottom - actual.top, size.bottom) << "control " << id;
-    }
-
     static HWND parent;
     std::vector<HWND> dialogs;
 };
 
 HWND DialogTest::parent = nullptr;
 
-TEST_F(DialogTest, HeaderBarHasTabsLanguageListAndHelpButton)
+TEST_F(DialogTest, EveryControlTheCodeDrivesIsThereAsWhatItTakesItFor)
+{
+    HDC screen = GetDC(nullptr);
+    const int elevenPoints = -MulDiv(11, GetDeviceCaps(screen, LOGPIXELSY), 72);
+    ReleaseDC(nullptr, screen);
+    for (const DialogExpectation& expected : DIALOGS) {
+        SCOPED_TRACE(testing::Message() << "dialog " << expected.id);
+        HWND dialog = create(expected.id);
+        ASSERT_NE(dialog, nullptr);
+        const DWORD style = static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE));
+        EXPECT_TRUE(style & WS_CHILD);
+        EXPECT_FALSE((style & WS_CAPTION) == WS_CAPTION);
+        EXPECT_EQ((style & WS_VISIBLE) != 0, expected.visible);
+        // The templates' dialog units are those of Arial 11.
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
+        EXPECT_STREQ(font.lfFaceName, L"Arial");
+        EXPECT_EQ(font.lfHeight, elevenPoints);
+        for (const Expected& group : expected.controls)
+            for (int id : group.ids)
+                expectControl(dialog, id, group.kind);
+    }
+}
+
+TEST_F(DialogTest, EveryControlLiesInsideItsDialogClearOfItsNeighbours)
+{
+    for (const DialogExpectation& expected : DIALOGS) {
+        SCOPED_TRACE(testing::Message() << "dialog " << expected.id);
+        HWND dialog = create(expected.id);
+        ASSERT_NE(dialog, nullptr);
+        RECT client{};
+        GetClientRect(dialog, &client);
+        // Neighbours may share an edge of up to two dialog units: the
+        // templates' rectangles round to whole units, and what meets there
+        // is the empty margin of a text or an icon.
+        const RECT touch = pixels(dialog, 0, 0, 2, 2);
+        const std::vector<HWND> children = childrenOf(dialog);
+        for (std::size_t i = 0; i < children.size(); ++i) {
+            const RECT r = rectIn(dialog, children[i]);
+            EXPECT_TRUE(contains(client, r)) << "control " << GetDlgCtrlID(children[i]) << " reaches outside";
+            // Hidden controls only mark where the page draws or frames.
+            if (!visibleStyle(children[i]))
+                continue;
+            for (std::size_t j = i + 1; j < children.size(); ++j) {
+                const RECT other = rectIn(dialog, children[j]);
+                RECT common{};
+                if (!visibleStyle(children[j]) || !IntersectRect(&common, &r, &other))
+                    continue;
+                EXPECT_TRUE(common.right - common.left <= touch.right || common.bottom - common.top <= touch.bottom)
+                    << "controls " << GetDlgCtrlID(children[i]) << " and " << GetDlgCtrlID(children[j])
+                    << " overlap by " << common.right - common.left << " x " << common.bottom - common.top;
+            }
+        }
+    }
+}
+
+TEST_F(DialogTest, EveryPictureControlHasItsPicture)
+{
+    for (const DialogExpectation& expected : DIALOGS) {
+        HWND dialog = create(expected.id);
+        ASSERT_NE(dialog, nullptr);
+        for (HWND control : childrenOf(dialog)) {
+            wchar_t className[64] = L"";
+            GetClassNameW(control, className, 64);
+            const DWORD type = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE)) & SS_TYPEMASK;
+            if (lstrcmpiW(className, L"Static") != 0)
+                continue;
+            if (type == SS_ICON) {
+                EXPECT_NE(SendMessageW(control, STM_GETICON, 0, 0), 0) << "icon " << GetDlgCtrlID(control);
+            }
+            if (type == SS_BITMAP) {
+                EXPECT_NE(SendMessageW(control, STM_GETIMAGE, IMAGE_BITMAP, 0), 0)
+                    << "bitmap " << GetDlgCtrlID(control);
+            }
+        }
+    }
+}
+
+TEST_F(DialogTest, HeaderBarTabsLeaveTheOutlineFreeAndTheHelpButtonFitsItsBitmap)
 {
     HWND header = create(IDD_HEADER_BAR);
     ASSERT_NE(header, nullptr);
-    expectChildDialog(header, 448, 16, true);
-    expectControls(header, HEADER_CONTROLS);
-
     // The tab outline puts its separator at x = width of the second tab and
     // draws along its bottom and right edge: the first tab starts at the
     // left edge, both are equally wide, and none of those lines falls under
     // a tab, which would paint over it.
-    const RECT a = controlRect(header, IDC_TAB_DASHBOARD);
-    const RECT b = controlRect(header, IDC_TAB_SETUP);
+    const RECT a = rectIn(header, GetDlgItem(header, IDC_TAB_DASHBOARD));
+    const RECT b = rectIn(header, GetDlgItem(header, IDC_TAB_SETUP));
     const LONG w = b.right - b.left;
     EXPECT_EQ(a.left, 0);
     EXPECT_EQ(a.right - a.left, w);
@@ -706,24 +683,20 @@ TEST_F(DialogTest, HeaderBarHasTabsLanguageListAndHelpButton)
 
     // The help bitmap is stretched onto the button: it should already be the
     // button's size so nothing is scaled.
-    const RECT help = controlRect(header, IDC_HELP_BUTTON);
-    const RECT helpUnits = pixels(header, 0, 0, 6, 6);
-    EXPECT_EQ(help.right - help.left, helpUnits.right);
-    EXPECT_EQ(help.bottom - help.top, helpUnits.bottom);
-    EXPECT_EQ(bitmapSize(IDB_HELP).cx, helpUnits.right);
-    EXPECT_EQ(bitmapSize(IDB_HELP).cy, helpUnits.bottom);
+    const RECT help = rectIn(header, GetDlgItem(header, IDC_HELP_BUTTON));
+    EXPECT_EQ(bitmapSize(IDB_HELP).cx, help.right - help.left);
+    EXPECT_EQ(bitmapSize(IDB_HELP).cy, help.bottom - help.top);
 }
 
-TEST_F(DialogTest, StatusBarShowsNoConnectionUntilTheConsoleArrives)
+TEST_F(DialogTest, StatusBarSaysNoConnectionUntilTheConsoleArrives)
 {
     HWND status = create(IDD_STATUS_BAR);
     ASSERT_NE(status, nullptr);
-    expectChildDialog(status, 448, 16, true);
-    expectControls(status, STATUS_CONTROLS);
-
+    const std::vector<std::wstring> english = languageTable(LANGUAGE_ENGLISH);
+    ASSERT_EQ(english.size(), static_cast<std::size_t>(LANGUAGE_KEY_COUNT));
     wchar_t text[64] = L"";
     GetDlgItemTextW(status, IDC_CONNECTION_TEXT, text, 64);
-    EXPECT_STREQ(text, L"No connection");
+    EXPECT_EQ(std::wstring(text), english[56 - 1]);
     // The dot starts red: icon 168, as the main window sets it on removal.
     HICON dot = reinterpret_cast<HICON>(SendDlgItemMessageW(status, IDC_CONNECTION_DOT, STM_GETICON, 0, 0));
     ASSERT_NE(dot, nullptr);
@@ -731,236 +704,128 @@ TEST_F(DialogTest, StatusBarShowsNoConnectionUntilTheConsoleArrives)
     EXPECT_GT(GetRValue(centre), GetBValue(centre) + 100);
 }
 
-TEST_F(DialogTest, DashboardHasEveryPanelCaptionValueAreaAndButton)
+TEST_F(DialogTest, DashboardControlsLieInsideTheirPanel)
 {
     HWND dashboard = create(IDD_DASHBOARD);
     ASSERT_NE(dashboard, nullptr);
-    expectChildDialog(dashboard, 448, 240, true);
-    expectControls(dashboard, DASHBOARD_CONTROLS);
-
-    // The painters draw into these rectangles, so they must be where the
-    // panels are.
-    expectRect(dashboard, IDC_PANEL_INDOOR, 6, 16, 106, 108);
-    expectRect(dashboard, IDC_PANEL_OUTDOOR, 116, 16, 106, 108);
-    expectRect(dashboard, IDC_PANEL_WIND, 226, 16, 215, 108);
-    expectRect(dashboard, IDC_PANEL_CHANNEL, 6, 128, 106, 108);
-    expectRect(dashboard, IDC_PANEL_RAIN, 116, 128, 106, 108);
-    expectRect(dashboard, IDC_PANEL_INDEX, 226, 128, 215, 108);
-    expectRect(dashboard, IDC_VALUE_INDOOR_TEMP, 15, 57, 82, 18);
-    expectRect(dashboard, IDC_VALUE_INDOOR_HUMIDITY, 16, 101, 82, 18);
-    expectRect(dashboard, IDC_VALUE_OUTDOOR_TEMP, 129, 57, 82, 18);
-    expectRect(dashboard, IDC_VALUE_OUTDOOR_HUMIDITY, 127, 101, 82, 18);
-    expectRect(dashboard, IDC_VALUE_WIND_SPEED, 236, 57, 77, 18);
-    expectRect(dashboard, IDC_VALUE_WIND_GUST, 236, 101, 77, 18);
-    expectRect(dashboard, IDC_VALUE_WIND_DIRECTION, 365, 70, 49, 17);
-    expectRect(dashboard, IDC_VALUE_CHANNEL_TEMP, 19, 169, 82, 18);
-    expectRect(dashboard, IDC_VALUE_CHANNEL_HUMIDITY, 18, 214, 82, 18);
-    expectRect(dashboard, IDC_VALUE_DAILY_RAIN, 127, 169, 90, 18);
-    expectRect(dashboard, IDC_VALUE_RAIN_RATE, 127, 214, 89, 18);
-    expectRect(dashboard, IDC_VALUE_PRESSURE, 238, 169, 82, 18);
-    expectRect(dashboard, IDC_VALUE_DEW_POINT, 237, 214, 82, 18);
-    expectRect(dashboard, IDC_VALUE_UV_INDEX, 374, 169, 30, 18);
-    expectRect(dashboard, IDC_VALUE_HEAT_INDEX, 347, 214, 82, 18);
-    expectRect(dashboard, IDC_REFRESH_BUTTON, 433, 5, 7, 7);
-
-    wchar_t text[32] = L"";
-    GetDlgItemTextW(dashboard, IDC_TITLE_CHANNEL, text, 32);
-    EXPECT_STREQ(text, L"CH 1");
-
-    // Six decorative icons without ids: 144, 152, 153 and 147 three times.
-    int decorations = 0;
-    for (HWND child = GetWindow(dashboard, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        const DWORD style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
-        if (GetDlgCtrlID(child) == IDC_STATIC && (style & SS_TYPEMASK) == SS_ICON &&
-            SendMessageW(child, STM_GETICON, 0, 0) != 0)
-            ++decorations;
+    const std::vector<int>& panelIds = DASHBOARD_CONTROLS[0].ids;
+    std::vector<RECT> panels;
+    for (int id : panelIds)
+        panels.push_back(rectIn(dashboard, GetDlgItem(dashboard, id)));
+    // The painters draw values into the hidden areas and frames around the
+    // panels: every title, caption, value and picture belongs to one panel.
+    for (HWND control : childrenOf(dashboard)) {
+        const int id = GetDlgCtrlID(control);
+        if (std::count(panelIds.begin(), panelIds.end(), id) || id == IDC_LAST_READ_LABEL ||
+            id == IDC_LAST_READ_TIME || id == IDC_REFRESH_BUTTON)
+            continue;
+        const RECT r = rectIn(dashboard, control);
+        EXPECT_EQ(std::count_if(panels.begin(), panels.end(), [&](const RECT& panel) { return contains(panel, r); }),
+                  1)
+            << "control " << id;
     }
-    EXPECT_EQ(decorations, 6);
 }
 
-TEST_F(DialogTest, SetupPageIsCreatedHiddenWithEveryControl)
+TEST_F(DialogTest, DataSetBoxesAreOneUnbrokenRangeOfCheckBoxes)
 {
     HWND setup = create(IDD_SETUP_PAGE);
     ASSERT_NE(setup, nullptr);
-    expectChildDialog(setup, 448, 240, false);
-    expectControls(setup, SETUP_CONTROLS);
-
-    expectRect(setup, IDC_PANEL_EXPORT, 6, 76, 435, 160);
-    expectRect(setup, IDC_PANEL_UNITS, 6, 3, 236, 71);
-    expectRect(setup, IDC_PANEL_SERVER, 244, 3, 197, 71);
-
-    // The data set boxes are 1217 to 1231 without a gap: Select All and
-    // Clear All walk that range.
+    // Select All and Clear All walk the ids from the first to the last.
     for (int id = IDC_DATA_SET_PRESSURE; id <= IDC_DATA_SET_CHANNEL7; ++id) {
         HWND box = GetDlgItem(setup, id);
         ASSERT_NE(box, nullptr) << id;
         EXPECT_EQ(GetWindowLongW(box, GWL_STYLE) & BS_TYPEMASK, BS_AUTOCHECKBOX) << id;
     }
-    wchar_t text[64] = L"";
-    GetDlgItemTextW(setup, IDC_DATA_SET_INDOOR, text, 64);
-    EXPECT_STREQ(text, L"Indoor temperature && humidity");
 }
 
-// ---- language texts fit the controls that show them ---------------------------------
+// ---- every text fits its control ---------------------------------------------------
 
-enum class Font { Dialog, Title, Caption, Tab, SmallBold };
-
-struct Label {
-    int dialog;
-    int control;
-    int key;
-    Font font;
-    bool checkBox = false;
-};
-
-// Every control that shows a language text, with the font the pages give it.
-const Label LABELS[] = {
-    {IDD_HEADER_BAR, IDC_TAB_DASHBOARD, 4, Font::Tab},
-    {IDD_STATUS_BAR, IDC_LOGGER_LABEL, 54, Font::Dialog},
-    {IDD_STATUS_BAR, IDC_CONNECTION_TEXT, 55, Font::Dialog},
-    {IDD_STATUS_BAR, IDC_CONNECTION_TEXT, 56, Font::Dialog},
-    {IDD_DASHBOARD, IDC_TITLE_INDOOR, 6, Font::Title},
-    {IDD_DASHBOARD, IDC_TITLE_OUTDOOR, 7, Font::Title},
-    {IDD_DASHBOARD, IDC_TITLE_WIND, 10, Font::Title},
-    {IDD_DASHBOARD, IDC_TITLE_RAIN, 14, Font::Title},
-    {IDD_DASHBOARD, IDC_TITLE_INDEX, 17, Font::Title},
-    {IDD_DASHBOARD, IDC_CAPTION_INDOOR_TEMP, 8, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_OUTDOOR_TEMP, 8, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_CHANNEL_TEMP, 8, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_INDOOR_HUMIDITY, 9, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_OUTDOOR_HUMIDITY, 9, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_CHANNEL_HUMIDITY, 9, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_WIND_SPEED, 11, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_WIND_GUST, 13, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_WIND_DIRECTION, 12, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_DAILY_RAIN, 15, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_RAIN_RATE, 16, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_PRESSURE, 18, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_PRESSURE, 19, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_DEW_POINT, 21, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_UV_INDEX, 20, Font::Caption},
-    {IDD_DASHBOARD, IDC_CAPTION_HEAT_INDEX, 22, Font::Caption},
-    {IDD_DASHBOARD, IDC_LAST_READ_LABEL, 58, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_TITLE_UNITS, 23, Font::Title},
-    {IDD_SETUP_PAGE, IDC_TITLE_SERVER, 28, Font::Title},
-    {IDD_SETUP_PAGE, IDC_TITLE_EXPORT, 37, Font::Title},
-    {IDD_SETUP_PAGE, IDC_SUBTITLE_PERIOD, 38, Font::Tab},
-    {IDD_SETUP_PAGE, IDC_SUBTITLE_DATA_SET, 41, Font::Tab},
-    {IDD_SETUP_PAGE, IDC_TEMPERATURE_UNIT_LABEL, 8, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_PRESSURE_UNIT_LABEL, 25, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_PRESSURE_TYPE_LABEL, 24, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_RAIN_UNIT_LABEL, 14, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_WIND_UNIT_LABEL, 26, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_DIRECTION_UNIT_LABEL, 27, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_START_DATE_LABEL, 39, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_END_DATE_LABEL, 40, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_PRESSURE, 43, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_OUTDOOR, 46, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_INDOOR, 45, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_DEW_POINT, 21, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_WIND, 48, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_HEAT_INDEX, 22, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_RAIN, 44, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_DATA_SET_UV_INDEX, 20, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_CHANNEL_SET_LABEL, 47, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_VERSION_LABEL, 52, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_AUTO_UPLOAD, 34, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_WHOLE_PERIOD, 42, Font::Dialog, true},
-    {IDD_SETUP_PAGE, IDC_STATION_ID_LABEL, 29, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_STATION_ID_LABEL, 31, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_STATION_KEY_LABEL, 30, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_STATION_KEY_LABEL, 32, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_UPLOAD_TEXT, 35, Font::Dialog},
-    {IDD_SETUP_PAGE, IDC_UPLOAD_TEXT, 36, Font::Dialog},
-};
-
-// The shared fonts as the header bar makes them (height, weight).
-HFONT makeFont(HWND dialog, Font font)
+// Why `text` does not fit `control` in the font the program gave it; empty
+// when it fits. A check box, a vertically centred static or a hidden area
+// the page draws into shows one line; other statics wrap words within their
+// height. "&&" is measured as the one ampersand the control shows.
+std::wstring overflow(HWND control, const std::wstring& text)
 {
-    auto arial = [](int height, int weight) {
-        return CreateFontW(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                           CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Arial");
-    };
-    switch (font) {
-    case Font::Title:
-        return arial(24, 700);
-    case Font::Caption:
-        return arial(22, FW_NORMAL);
-    case Font::Tab:
-        return arial(16, 600);
-    case Font::SmallBold:
-        return arial(15, 700);
-    case Font::Dialog:
-        break;
-    }
-    LOGFONTW dialogFont{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0)), sizeof dialogFont, &dialogFont);
-    return CreateFontIndirectW(&dialogFont);
-}
-
-// Whether `text` fits the control: on one line for a check box, a
-// vertically centred static or a hidden area the page draws into, else
-// word-wrapped within its height. "&&" is measured as the one ampersand the
-// control shows.
-bool fits(HWND dialog, const Label& label, const std::wstring& rawText, std::wstring* why)
-{
-    std::wstring text = rawText;
-    while (!text.empty() && text.back() == L'\t')
-        text.pop_back(); // the profile reader drops trailing blanks
-    HWND control = GetDlgItem(dialog, label.control);
     RECT area{};
     GetClientRect(control, &area);
-    if (label.checkBox)
-        area.right -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    wchar_t className[64] = L"";
+    GetClassNameW(control, className, 64);
     const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
-    const bool singleLine = label.checkBox || (style & SS_CENTERIMAGE) || !(style & WS_VISIBLE);
+    const bool checkBox = lstrcmpiW(className, L"Button") == 0;
+    if (checkBox)
+        area.right -= GetSystemMetrics(SM_CXMENUCHECK) + 4;
+    const bool singleLine = checkBox || (style & SS_CENTERIMAGE) || !(style & WS_VISIBLE);
 
-    HDC dc = GetDC(dialog);
-    HFONT font = makeFont(dialog, label.font);
-    HGDIOBJ old = SelectObject(dc, font);
+    HDC dc = GetDC(control);
+    const HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT needed{0, 0, area.right, 0};
     DrawTextW(dc, text.c_str(), -1, &needed, DT_CALCRECT | (singleLine ? DT_SINGLELINE : DT_WORDBREAK));
-    SelectObject(dc, old);
-    DeleteObject(font);
-    ReleaseDC(dialog, dc);
+    SelectObject(dc, previous);
+    ReleaseDC(control, dc);
 
-    const bool ok = needed.right <= area.right && (singleLine || needed.bottom <= area.bottom);
-    if (!ok)
-        *why = L"needs " + std::to_wstring(needed.right) + L"x" + std::to_wstring(needed.bottom) + L", has " +
-               std::to_wstring(area.right) + L"x" + std::to_wstring(area.bottom);
-    return ok;
+    if (needed.right <= area.right && (singleLine || needed.bottom <= area.bottom))
+        return L"";
+    return L"needs " + std::to_wstring(needed.right) + L"x" + std::to_wstring(needed.bottom) + L", has " +
+           std::to_wstring(area.right) + L"x" + std::to_wstring(area.bottom);
 }
 
-TEST_F(DialogTest, EveryLanguageTextFitsItsControl)
+// Texts a control shows only in some states, by language key: connected or
+// not, relative or absolute pressure, the station labels of the other
+// service, the upload result.
+struct StateText {
+    HWND* dialog;
+    int control;
+    int key;
+};
+const StateText STATE_TEXTS[] = {
+    {&statusBar, IDC_CONNECTION_TEXT, 55},     {&statusBar, IDC_CONNECTION_TEXT, 56},
+    {&dashboardPage, IDC_CAPTION_PRESSURE, 18}, {&dashboardPage, IDC_CAPTION_PRESSURE, 19},
+    {&setupPage, IDC_STATION_ID_LABEL, 29},     {&setupPage, IDC_STATION_ID_LABEL, 31},
+    {&setupPage, IDC_STATION_KEY_LABEL, 30},    {&setupPage, IDC_STATION_KEY_LABEL, 32},
+    {&setupPage, IDC_UPLOAD_TEXT, 35},          {&setupPage, IDC_UPLOAD_TEXT, 36},
+};
+
+using LabelTest = AppTest;
+
+TEST_F(LabelTest, EveryTextFitsItsControlInEveryLanguage)
 {
-    const int ids[] = {IDD_HEADER_BAR, IDD_STATUS_BAR, IDD_DASHBOARD, IDD_SETUP_PAGE};
-    HWND created[4] = {};
-    for (int i = 0; i < 4; ++i)
-        created[i] = create(ids[i]);
-    auto dialogOf = [&](int id) {
-        for (int i = 0; i < 4; ++i)
-            if (ids[i] == id)
-                return created[i];
-        return static_cast<HWND>(nullptr);
-    };
-    for (const Language& language : LANGUAGES) {
-        SCOPED_TRACE(language.section);
-        const std::vector<std::wstring> texts = languageTable(language);
-        ASSERT_EQ(texts.size(), static_cast<std::size_t>(KEY_COUNT));
-        std::wstring why;
-        for (const Label& label : LABELS) {
-            HWND dialog = dialogOf(label.dialog);
-            ASSERT_NE(dialog, nullptr);
-            EXPECT_TRUE(fits(dialog, label, texts[label.key - 1], &why))
-                << "l" << label.key << " in control " << label.control << ": " << testing::PrintToString(why);
-        }
-        // The second tab's title: SmallBoldFont where it is long.
-        const Label tab{IDD_HEADER_BAR, IDC_TAB_SETUP, 5, language.smallTabFont ? Font::SmallBold : Font::Tab};
-        EXPECT_TRUE(fits(dialogOf(IDD_HEADER_BAR), tab, texts[4], &why)) << testing::PrintToString(why);
-        // The progress text at its longest, in the status bar's progress area.
-        const Label progress{IDD_STATUS_BAR, IDC_PROGRESS_AREA, 53, Font::Dialog};
-        EXPECT_TRUE(fits(dialogOf(IDD_STATUS_BAR), progress, texts[52] + L" 100% ....", &why))
-            << testing::PrintToString(why);
+    start();
+    for (std::uint32_t table = 0; table < LANGUAGE_COUNT; ++table) {
+        choose(headerBar, IDC_LANGUAGE_LIST, static_cast<int>(table));
+        ASSERT_EQ(language, table);
+        SCOPED_TRACE(testing::PrintToString(std::wstring(sectionOf(table))));
+        auto expectFits = [](HWND control, const std::wstring& text) {
+            const std::wstring why = overflow(control, text);
+            EXPECT_TRUE(why.empty()) << testing::PrintToString(text) << " in control " << GetDlgCtrlID(control)
+                                     << ": " << testing::PrintToString(why);
+        };
+
+        // Every text the pages show now, in the fonts they gave.
+        for (HWND dialog : {headerBar, statusBar, dashboardPage, setupPage})
+            for (HWND control : childrenOf(dialog)) {
+                wchar_t text[LANGUAGE_TEXT_SIZE] = L"";
+                GetWindowTextW(control, text, LANGUAGE_TEXT_SIZE);
+                wchar_t className[64] = L"";
+                GetClassNameW(control, className, 64);
+                const DWORD style = static_cast<DWORD>(GetWindowLongW(control, GWL_STYLE));
+                const bool showsText = lstrcmpiW(className, L"Static") == 0
+                                           ? (style & SS_TYPEMASK) <= SS_RIGHT
+                                           : lstrcmpiW(className, L"Button") == 0 &&
+                                                 (style & BS_TYPEMASK) == BS_AUTOCHECKBOX;
+                if (showsText && text[0] != L'\0')
+                    expectFits(control, text);
+            }
+        // And those of other states.
+        for (const StateText& state : STATE_TEXTS)
+            expectFits(GetDlgItem(*state.dialog, state.control), languageTableText(table, state.key));
+        wchar_t status[STATUS_TEXT_SIZE];
+        makeProgressText(languageText(53), 100, status);
+        expectFits(GetDlgItem(statusBar, IDC_PROGRESS_AREA), status);
+        makeLoggerText(L"100", status);
+        expectFits(GetDlgItem(statusBar, IDC_LOGGER_AREA), status);
+        wchar_t stamp[64];
+        ASSERT_GT(formatLastReadText(2026, 12, 28, 18, 48, stamp, 64), 0u);
+        expectFits(GetDlgItem(dashboardPage, IDC_LAST_READ_TIME), stamp);
     }
 }
 

@@ -22,10 +22,13 @@
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "tests/support/app_fixture_win.h"
+#include "tests/support/arial_metrics_win.h"
 #include "tests/support/broadcast_record_win.h"
 #include "tests/support/full_observation.h"
 
 namespace {
+
+const auto* const arialCheck = ::testing::AddGlobalTestEnvironment(new ArialMetricsCheck);
 
 constexpr COLORREF POINTER_BLUE = RGB(64, 144, 197);
 constexpr COLORREF WHITE = RGB(255, 255, 255);
