@@ -54,12 +54,15 @@ row "Console vanishes while the file is written" "$(result faults ConsoleVanishi
   "$(figure faults 'vanished while'); partial file deleted; next console exports"
 row "Console never answers the history request" "$(result faults ConsoleThatNeverAnswersHistoryLeavesTheWindowResponsive)" \
   "$(figure faults 'window answered'); Export taken again"
-for fault in "never answers" "dribbles for ever" "slow, byte by byte" "resets" "sends 10 MB"; do
+for fault in "never answers" "dribbles for ever" "slow, byte by byte" "resets" "sends 10 MB" "fails with 500" \
+             "refuses"; do
   case $fault in
-    "never answers") test=ServerThatNeverAnswersCostsThreeTimeOuts ;;
+    "never answers") test=ServerThatNeverAnswersIsTriedThreeTimes ;;
     "dribbles for ever") test=ReplyDribbledForEverIsCutOffAtTheTimeOut ;;
     "slow, byte by byte") test=SlowReplyThatEndsInTimeCounts ;;
-    "resets") test=ResetWithoutReplyIsTriedAgainAndGivenUpQuickly ;;
+    "resets") test=ResetWithoutReplyIsTriedThreeTimes ;;
+    "fails with 500") test=ServerErrorIsTriedThreeTimes ;;
+    "refuses") test=RefusalIsSentOnce ;;
     *) test=TenMegabyteReplyIsReadOnlyUpToTheCap ;;
   esac
   row "Upload server $fault" "$(result upload $test)" "$(figure upload "^$fault: " | sed "s/^$fault: //")"
