@@ -33,3 +33,5 @@ endforeach()
 
 # No core file leans on a front end or on one system's headers.
 add_test(NAME core.includes COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check-core-includes.sh)
+
+include(cmake/Linux.cmake)
