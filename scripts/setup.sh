@@ -8,6 +8,8 @@ packages="cmake ninja-build g++ make googletest libbenchmark-dev
 # The help document (groff -ms, Ghostscript's ps2pdf, netpbm for its
 # screenshots, poppler's pdftotext to check it) and the release zip.
 packages="$packages groff ghostscript netpbm poppler-utils zip"
+# The Linux program's console access (hidapi, hidraw back end).
+packages="$packages libhidapi-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
