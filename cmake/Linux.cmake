@@ -13,3 +13,27 @@ add_library(aerovane_linux STATIC ${LINUX_SHELL_SOURCES})
 target_include_directories(aerovane_linux PUBLIC ${HIDAPI_INCLUDE_DIR})
 target_link_libraries(aerovane_linux PUBLIC aerovane_core ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
 aerovane_warnings(aerovane_linux)
+
+add_executable(aerovane ${CMAKE_SOURCE_DIR}/app/main_linux.cpp)
+target_link_libraries(aerovane PRIVATE aerovane_linux)
+aerovane_warnings(aerovane)
+
+include(GNUInstallDirs)
+install(TARGETS aerovane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# End-to-end tests: the real `aerovane` against the native simulator, each
+# test file an executable of its own.
+file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
+add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
+target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
+target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
+                           AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+aerovane_warnings(linux_test_support)
+foreach(source IN LISTS LINUX_TEST_SOURCES)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE linux_test_support aerovane_core GTest::gtest_main)
+  add_dependencies(${name} aerovane aerovane-sim)
+  aerovane_warnings(${name})
+  gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 180 LABELS linux)
+endforeach()
