@@ -10,6 +10,7 @@
 #include "readings/units.h"
 #include "resources/resource_ids.h"
 #include "settings/config_linux.h"
+#include "upload/upload_service_linux.h"
 
 namespace {
 
@@ -45,6 +46,8 @@ int main(int argc, char** argv)
         return runLive(options);
     case CliCommand::exportHistory:
         return runExport(options);
+    case CliCommand::run:
+        return runService(options, config);
     default:
         return EXIT_USAGE;
     }

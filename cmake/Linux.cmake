@@ -21,6 +21,23 @@ aerovane_warnings(aerovane)
 include(GNUInstallDirs)
 install(TARGETS aerovane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
+# The service, its user and the console's udev rule. systemd reads units
+# and sysusers below /usr/local/lib too; udev reads rules only from /etc
+# and /usr/lib, so a prefix other than /usr puts the rule in /etc (stage
+# with DESTDIR=, not --prefix, to keep it off the system).
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(AEROVANE_UDEV_RULES_DIR_DEFAULT lib/udev/rules.d)
+else()
+  set(AEROVANE_UDEV_RULES_DIR_DEFAULT /etc/udev/rules.d)
+endif()
+set(AEROVANE_UDEV_RULES_DIR ${AEROVANE_UDEV_RULES_DIR_DEFAULT} CACHE PATH "Where the udev rule goes")
+configure_file(${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.service ${CMAKE_BINARY_DIR}/aerovane.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/aerovane.service DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane-sysusers.conf
+        DESTINATION lib/sysusers.d RENAME aerovane.conf)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/60-aerovane.rules DESTINATION ${AEROVANE_UDEV_RULES_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.conf.example DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
 # End-to-end tests: the real `aerovane` against the native simulator, each
 # test file an executable of its own.
 file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
