@@ -42,17 +42,6 @@ void onMessage(void* context, unsigned message, std::intptr_t lParam)
     const LiveContext& live = *static_cast<const LiveContext*>(context);
     if (message == WM_LIVE_RECORD && lParam != 0)
         printObservation(live, reinterpret_cast<const std::uint8_t*>(lParam));
-    else if (message == WM_CLOCK_REQUEST)
-        sendClock();
-}
-
-void onConnection(void*, bool present, const char* why)
-{
-    if (present)
-        std::fprintf(stderr, "aerovane: console connected\n");
-    else
-        std::fprintf(stderr, "aerovane: No connection (%s); looking again every %d s\n", why,
-                     CONSOLE_RETRY_MS / 1000);
 }
 
 } // namespace
@@ -69,7 +58,7 @@ int runLive(const CliOptions& options)
     // No export file: history frames, should the console send any, are
     // not taken.
     if (!startStationLink(options.consolePath.c_str(), nullptr, 0, nullptr,
-                          LinkEvents{onConnection, onMessage, &live})) {
+                          LinkEvents{reportConnectionOnStderr, onMessage, &live})) {
         std::fprintf(stderr, "aerovane: cannot start the reader\n");
         return 1;
     }

@@ -61,9 +61,6 @@ void onMessage(void*, unsigned message, std::intptr_t lParam)
     case WM_NO_HISTORY:
         download.noHistory = true;
         break;
-    case WM_CLOCK_REQUEST:
-        sendClock();
-        break;
     default:
         break;
     }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <mutex>
@@ -10,6 +11,7 @@
 
 #include "link/console_link_linux.h"
 #include "link/link_flags.h"
+#include "link/messages.h"
 #include "link/report_layout.h"
 #include "link/report_reader.h"
 
@@ -51,6 +53,10 @@ int writeCommand(void*, const CommandReport& command)
 void deliver(void* context, unsigned message, std::intptr_t lParam)
 {
     const Link& self = *static_cast<const Link*>(context);
+    // Every command keeps the console's clock, as the Windows dashboard
+    // does whatever page is shown.
+    if (message == WM_CLOCK_REQUEST)
+        sendClock();
     if (self.events.message)
         self.events.message(self.events.context, message, lParam);
 }
@@ -208,6 +214,16 @@ void stopStationLink()
         station->thread.join();
     delete station;
     station = nullptr;
+}
+
+void reportConnectionOnStderr(void*, bool present, const char* why)
+{
+    if (present)
+        std::fprintf(stderr, "aerovane: console connected\n");
+    else
+        std::fprintf(stderr, "aerovane: No connection (%s); looking again every %d s\n", why,
+                     CONSOLE_RETRY_MS / 1000);
+    std::fflush(stderr);
 }
 
 int sendCommand(const CommandReport& command)

@@ -26,7 +26,8 @@ struct LinkEvents {
     // already gone out.
     void (*connection)(void* context, bool present, const char* why);
     // A message of the core's reader, synchronously: pointers in lParam are
-    // valid only during the call.
+    // valid only during the call. WM_CLOCK_REQUEST has been answered (with
+    // this machine's local time) before it comes here.
     void (*message)(void* context, unsigned message, std::intptr_t lParam);
     void* context;
 };
@@ -42,6 +43,10 @@ int startStationLink(const char* consolePath, StationRecord* historySlots, std::
 // only while a download runs. Waits until the reader is between two
 // reports. Not to be called from a LinkEvents callback.
 void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount);
+
+// A LinkEvents.connection that tells the user on stderr: "console
+// connected", or "No connection (why); looking again every 2 s".
+void reportConnectionOnStderr(void* context, bool present, const char* why);
 
 // Sets readerStop and waits for the reader thread; closes the console.
 void stopStationLink();

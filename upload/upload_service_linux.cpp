@@ -165,22 +165,9 @@ void onMessage(void*, unsigned message, std::intptr_t lParam)
     case WM_FRAME_F1:
         buildRequest(SERVICE_WEATHERCLOUD, buffer);
         break;
-    case WM_CLOCK_REQUEST:
-        sendClock();
-        break;
     default:
         break;
     }
-}
-
-void onConnection(void*, bool present, const char* why)
-{
-    if (present)
-        std::fprintf(stderr, "aerovane: console connected\n");
-    else
-        std::fprintf(stderr, "aerovane: No connection (%s); looking again every %d s\n", why,
-                     CONSOLE_RETRY_MS / 1000);
-    std::fflush(stderr);
 }
 
 void announce(const AppConfig& config, const CliOptions& options)
@@ -219,7 +206,7 @@ int runService(const CliOptions& options, const AppConfig& config)
     service->config = config;
     announce(config, options);
     std::thread worker(workerLoop);
-    if (!startStationLink(options.consolePath.c_str(), nullptr, 0, nullptr, LinkEvents{onConnection, onMessage, nullptr})) {
+    if (!startStationLink(options.consolePath.c_str(), nullptr, 0, nullptr, LinkEvents{reportConnectionOnStderr, onMessage, nullptr})) {
         std::fprintf(stderr, "aerovane: cannot start the reader\n");
         settleWorker();
         worker.join();
