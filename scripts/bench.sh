@@ -7,7 +7,10 @@
 #    same bytes;
 #  - the real program under Wine with the console simulator: start-up to the
 #    first painted live dashboard, and memory, at rest and after an export
-#    (which fills the history store).
+#    (which fills the history store);
+#  - the Linux program against the native simulator: idle CPU of the service
+#    over a minute, its memory at rest and in an export, and download speed
+#    natively against the Windows program's under Wine.
 #   sh scripts/bench.sh [--runs=N] [--export=RECORDS]
 # Defaults: 10 start-ups and an export of 2,000 records (every export clears
 # the whole store first, so the memory peak does not depend on the count;
@@ -88,4 +91,10 @@ else
   xvfb-run -a -s "-screen 0 1280x1024x24" $command 2>"$results/wine.err" || status=$?
 fi
 /usr/lib/wine/wineserver -k 2>/dev/null || true
-exit $status
+[ $status -eq 0 ] || exit $status
+
+echo
+echo "The Linux program (bench/linux_program_bench.py: idle service, memory, download natively and under Wine):"
+cmake --build build/native -j 2 --target aerovane aerovane-sim >"$build_log" 2>&1 &&
+  cmake --build build/win -j 2 --target cross_export_probe >>"$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
+python3 bench/linux_program_bench.py
