@@ -3,6 +3,11 @@
 #include <cstring>
 #include <cwchar>
 
+#include "settings/settings_layout.h"
+
+// The stored "ls" value names one of these tables.
+static_assert(STORED_LANGUAGE_COUNT == LANGUAGE_COUNT);
+
 wchar_t languageTables[LANGUAGE_COUNT][LANGUAGE_KEY_COUNT][LANGUAGE_TEXT_SIZE];
 std::uint32_t language = LANGUAGE_ENGLISH;
 

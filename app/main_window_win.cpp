@@ -10,6 +10,7 @@
 #include "app/language_tables_win.h"
 #include "app/status_bar_win.h"
 #include "dashboard/dashboard_page_win.h"
+#include "export/export_job.h"
 #include "link/console_option.h"
 #include "link/device_notify_win.h"
 #include "link/link_flags.h"
@@ -17,6 +18,7 @@
 #include "link/reader_thread_win.h"
 #include "link/station_device_win.h"
 #include "link/station_link_win.h"
+#include "readings/history_store.h"
 #include "resources/resource_ids.h"
 #include "settings/settings_store_win.h"
 #include "settings/setup_page_win.h"
@@ -337,6 +339,7 @@ int createMainWindow(HINSTANCE instance, int showCommand)
     ShowWindow(window, showCommand);
     UpdateWindow(window);
 
+    setReaderHistory(historyStoreSlots(), historyStoreCount(), exportPath);
     if (!stationDevice)
         stationDevice = new (std::nothrow) StationDevice;
     if (stationDevice)

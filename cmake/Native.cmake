@@ -30,3 +30,8 @@ foreach(source IN LISTS BENCH_SOURCES)
   add_test(NAME bench.${name} COMMAND ${name} --benchmark_min_time=0.01)
   set_tests_properties(bench.${name} PROPERTIES LABELS bench TIMEOUT 120)
 endforeach()
+
+# No core file leans on a front end or on one system's headers.
+add_test(NAME core.includes COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check-core-includes.sh)
+
+include(cmake/Linux.cmake)

@@ -98,3 +98,9 @@ foreach(exe IN LISTS WINDOWS_EXES)
   add_test(NAME win.static_imports.${exe}
            COMMAND ${CMAKE_SOURCE_DIR}/scripts/check-imports.sh ${CMAKE_OBJDUMP} $<TARGET_FILE:${exe}>)
 endforeach()
+
+# The Windows program's export of a simulated history, run under Wine by the
+# native tree's linux.CrossExport test (not a test of its own).
+add_executable(cross_export_probe ${CMAKE_SOURCE_DIR}/tests/export/cross_export_win.cpp)
+target_link_libraries(cross_export_probe PRIVATE win_test_support aerovane_shell GTest::gtest_main)
+aerovane_warnings(cross_export_probe)

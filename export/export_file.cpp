@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "export/export_columns.h"
 #include "readings/compass.h"
 #include "readings/station_fields.h"
 
@@ -19,73 +20,6 @@ std::size_t writeToStream(const void* data, std::size_t size, std::FILE* file)
 // store, which the default few kilobytes would split into thousands of
 // system writes.
 constexpr std::size_t STREAM_BUFFER_SIZE = 1 << 16;
-
-enum class UnitCell { date, time, pressure, temperature, percent, wind, direction, rainRate, rain,
-                      dailyRain, index };
-
-// Which data set check box a column follows; ALWAYS for the columns
-// written in every file.
-enum DataSet : int {
-    ALWAYS = -1,
-    PRESSURE_SET,
-    OUTDOOR_SET,
-    INDOOR_SET,
-    DEW_POINT_SET,
-    WIND_SET,
-    HEAT_INDEX_SET,
-    RAIN_SET,
-    UV_SET,
-    CHANNEL_1_SET,
-};
-
-// Columns whose field depends on a unit setting.
-constexpr int PRESSURE_COLUMN_FIELD = -1;  // relPressure or absPressure
-constexpr int DIRECTION_COLUMN_FIELD = -2; // windDirDegrees or windDirPoint
-
-struct Column {
-    const wchar_t* title; // a CR LF in it makes it a quoted two-line title
-    UnitCell unit;
-    int field;
-    int dataSet;
-};
-
-using F = StationFields;
-
-const Column COLUMNS[EXPORT_COLUMN_COUNT] = {
-    {L"Date", UnitCell::date, F::recordDate, ALWAYS},
-    {L"Time", UnitCell::time, F::recordTime, ALWAYS},
-    {L"Barometric\r\npressure", UnitCell::pressure, PRESSURE_COLUMN_FIELD, PRESSURE_SET},
-    {L"Indoor\r\ntemperature", UnitCell::temperature, F::indoorTemp, INDOOR_SET},
-    {L"Indoor\r\nhumidity", UnitCell::percent, F::indoorHumidity, INDOOR_SET},
-    {L"Outdoor\r\ntemperature", UnitCell::temperature, F::outdoorTemp, OUTDOOR_SET},
-    {L"Outdoor\r\nhumidity", UnitCell::percent, F::outdoorHumidity, OUTDOOR_SET},
-    {L"Dew-point", UnitCell::temperature, F::dewPoint, DEW_POINT_SET},
-    {L"Heat\r\nindex", UnitCell::temperature, F::heatIndex, HEAT_INDEX_SET},
-    {L"Wind\r\nspeed", UnitCell::wind, F::windSpeed, WIND_SET},
-    {L"Wind\r\ngust", UnitCell::wind, F::windGust, WIND_SET},
-    {L"Wind\r\nchill", UnitCell::temperature, F::windChill, ALWAYS},
-    {L"Wind\r\ndirection", UnitCell::direction, DIRECTION_COLUMN_FIELD, WIND_SET},
-    {L"Rain rate", UnitCell::rainRate, F::rainRate, RAIN_SET},
-    {L"Hourly\r\nrainfall", UnitCell::rain, F::hourlyRain, ALWAYS},
-    {L"Daily\r\nrainfall", UnitCell::dailyRain, F::dailyRain, RAIN_SET},
-    {L"Weekly\r\nrainfall", UnitCell::rain, F::weeklyRain, ALWAYS},
-    {L"Monthly\r\nrainfall", UnitCell::rain, F::monthlyRain, ALWAYS},
-    {L"UV\r\nindex", UnitCell::index, F::uvIndex, UV_SET},
-    {L"CH1\r\ntemperature", UnitCell::temperature, F::ch1Temp, CHANNEL_1_SET},
-    {L"CH1\r\nhumidity", UnitCell::percent, F::ch1Humidity, CHANNEL_1_SET},
-    {L"CH2\r\ntemperature", UnitCell::temperature, F::ch2Temp, CHANNEL_1_SET + 1},
-    {L"CH2\r\nhumidity", UnitCell::percent, F::ch2Humidity, CHANNEL_1_SET + 1},
-    {L"CH3\r\ntemperature", UnitCell::temperature, F::ch3Temp, CHANNEL_1_SET + 2},
-    {L"CH3\r\nhumidity", UnitCell::percent, F::ch3Humidity, CHANNEL_1_SET + 2},
-    {L"CH4\r\ntemperature", UnitCell::temperature, F::ch4Temp, CHANNEL_1_SET + 3},
-    {L"CH4\r\nhumidity", UnitCell::percent, F::ch4Humidity, CHANNEL_1_SET + 3},
-    {L"CH5\r\ntemperature", UnitCell::temperature, F::ch5Temp, CHANNEL_1_SET + 4},
-    {L"CH5\r\nhumidity", UnitCell::percent, F::ch5Humidity, CHANNEL_1_SET + 4},
-    {L"CH6\r\ntemperature", UnitCell::temperature, F::ch6Temp, CHANNEL_1_SET + 5},
-    {L"CH6\r\nhumidity", UnitCell::percent, F::ch6Humidity, CHANNEL_1_SET + 5},
-    {L"CH7\r\ntemperature", UnitCell::temperature, F::ch7Temp, CHANNEL_1_SET + 6},
-    {L"CH7\r\nhumidity", UnitCell::percent, F::ch7Humidity, CHANNEL_1_SET + 6},
-};
 
 // A converted cell holds at most VALUE_TEXT_SIZE - 1 characters, so a row
 // of 33 padded cells, their TABs and the LF always fits, even with every
@@ -222,41 +156,6 @@ void putUnitCell(Utf16Line& line, UnitCell cell, const UnitSettings& units)
     }
 }
 
-bool dataSetChosen(const DataSetSelection& sets, int dataSet)
-{
-    switch (dataSet) {
-    case ALWAYS:
-        return true;
-    case PRESSURE_SET:
-        return sets.pressureSet != 0;
-    case OUTDOOR_SET:
-        return sets.outdoorSet != 0;
-    case INDOOR_SET:
-        return sets.indoorSet != 0;
-    case DEW_POINT_SET:
-        return sets.dewPointSet != 0;
-    case WIND_SET:
-        return sets.windSet != 0;
-    case HEAT_INDEX_SET:
-        return sets.heatIndexSet != 0;
-    case RAIN_SET:
-        return sets.rainSet != 0;
-    case UV_SET:
-        return sets.uvSet != 0;
-    default:
-        return sets.channelSet[dataSet - CHANNEL_1_SET] != 0;
-    }
-}
-
-Quantity columnQuantity(const Column& column)
-{
-    if (column.field == PRESSURE_COLUMN_FIELD)
-        return Quantity::pressure;
-    if (column.field == DIRECTION_COLUMN_FIELD)
-        return Quantity::text;
-    return fieldQuantity(column.field);
-}
-
 // An ASCII text of known length, with one bounds check for all of it: the
 // pads and separators around every cell.
 template <std::size_t N>
@@ -294,17 +193,10 @@ void makeRowPlan(RowPlan& plan, const DataSetSelection& sets, const UnitSettings
 {
     plan.units = units;
     for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
-        const Column& column = COLUMNS[i];
+        const ExportColumn& column = EXPORT_COLUMNS[i];
         CellPlan& cell = plan.cells[i];
-        if (!dataSetChosen(sets, column.dataSet))
-            cell.field = NO_FIELD;
-        else if (column.field == PRESSURE_COLUMN_FIELD)
-            cell.field = pressureField(units.pressureType);
-        else if (column.field == DIRECTION_COLUMN_FIELD)
-            cell.field = directionField(units.directionUnit);
-        else
-            cell.field = column.field;
-        cell.quantity = columnQuantity(column);
+        cell.field = exportColumnChosen(column, sets) ? exportColumnField(column, units) : NO_FIELD;
+        cell.quantity = exportColumnQuantity(column);
         cell.code = unitCodeFor(cell.quantity, units);
         cell.converted = convertsFieldText(cell.quantity, cell.code);
         cell.remembered = cell.code < 16;
@@ -491,17 +383,17 @@ int writeExportHeader(std::FILE* file, const UnitSettings& units)
     for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
         if (i > 0)
             put(line, L'\t');
-        const bool quoted = isTwoLines(COLUMNS[i].title);
+        const bool quoted = isTwoLines(EXPORT_COLUMNS[i].title);
         if (quoted)
             put(line, L'"');
-        put(line, COLUMNS[i].title);
+        put(line, EXPORT_COLUMNS[i].title);
         if (quoted)
             put(line, L'"');
     }
     put(line, L'\n');
     for (int i = 0; i < EXPORT_COLUMN_COUNT; ++i) {
         put(line, i > 0 ? L"\t " : L" ");
-        putUnitCell(line, COLUMNS[i].unit, units);
+        putUnitCell(line, EXPORT_COLUMNS[i].unit, units);
         put(line, L' ');
     }
     put(line, L'\n');

@@ -9,12 +9,11 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "export/export_columns.h"
 #include "export/export_request.h"
 #include "link/link_flags.h"
 #include "readings/station_record.h"
 #include "readings/units.h"
-
-constexpr int EXPORT_COLUMN_COUNT = 33;
 
 // Every byte of the file goes through this; it returns the bytes taken, as
 // fwrite does with an element size of 1. A test puts a failing write here.

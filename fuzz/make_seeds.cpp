@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/language_tables.h"
 #include "dashboard/last_read_text.h"
 #include "link/report_layout.h"
 #include "readings/station_record.h"

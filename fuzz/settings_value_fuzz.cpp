@@ -8,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/language_tables.h"
 #include "fuzz/fuzz_support.h"
 #include "settings/settings_layout.h"
 

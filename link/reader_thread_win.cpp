@@ -4,13 +4,11 @@
 #include <cstring>
 #include <new>
 
-#include "export/export_job.h"
 #include "link/console_option.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
 #include "link/station_device_win.h"
-#include "readings/history_store.h"
 
 HWND statusBar = nullptr;
 HWND connectionReceiver = nullptr;
@@ -23,10 +21,12 @@ constexpr DWORD CANCEL_GRACE_MS = 1000;
 constexpr DWORD CLOCK_COMMAND_GAP_MS = 100;
 constexpr WPARAM STATION_ABSENT = 5; // WM_STATION_CONNECTION's "absent"
 
-StationRecord* historySlots = historyStoreSlots();
-std::size_t historySlotCount = historyStoreCount();
+// Handed over by the program at start-up (setReaderHistory): the link knows
+// nothing of the store's owner or of the export job.
+StationRecord* historySlots = nullptr;
+std::size_t historySlotCount = 0;
 // The export job's file name: history frames are taken only once one is chosen.
-const wchar_t* readerExportPath = exportPath;
+const wchar_t* readerExportPath = nullptr;
 
 // Kept open (not closed at once) so that shutdown can wait for the thread.
 HANDLE readerHandle = nullptr;

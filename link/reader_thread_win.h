@@ -35,10 +35,11 @@ constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;
 // the console path counts as gone all the same.
 constexpr unsigned READER_FAILED_READS_LIMIT = 10;
 
-// Where history records go and the export file name that lets them in (the
-// program's history store and the export job's exportPath until set): while
-// the name is empty or null history frames are ignored. A reader takes the slots when
-// it starts; it reads the name at every history packet.
+// Where history records go and the export file name that lets them in; the
+// program hands over its history store and the export job's exportPath when
+// its main window is made. Until then, and while the name is empty or null,
+// history frames are ignored. A reader takes the slots when it starts; it
+// reads the name at every history packet.
 void setReaderHistory(StationRecord* slots, std::size_t slotCount, const wchar_t* exportPath);
 
 // Starts the reader with `target` (the dashboard page) as the receiver of

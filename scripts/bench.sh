@@ -11,6 +11,9 @@
 #  - the reader thread under Wine with nothing to read (a silent and a
 #    vanished console): CPU time while it waits, and how soon it ends once
 #    readerStop is set.
+#  - the Linux program against the native simulator: idle CPU of the service
+#    over a minute, its memory at rest and in an export, and download speed
+#    natively against the Windows program's under Wine.
 #   sh scripts/bench.sh [--runs=N] [--export=RECORDS]
 # Defaults: 10 start-ups and an export of 2,000 records (every export clears
 # the whole store first, so the memory peak does not depend on the count;
@@ -89,4 +92,10 @@ scripts/private-display.sh $command 2>"$results/wine.err" || status=$?
 echo
 scripts/private-display.sh /usr/lib/wine/wine64 build/win/reader_idle_bench.exe 2>>"$results/wine.err" || status=$?
 /usr/lib/wine/wineserver -k 2>/dev/null || true
-exit $status
+[ $status -eq 0 ] || exit $status
+
+echo
+echo "The Linux program (bench/linux_program_bench.py: idle service, memory, download natively and under Wine):"
+cmake --build build/native -j 2 --target aerovane aerovane-sim >"$build_log" 2>&1 &&
+  cmake --build build/win -j 2 --target cross_export_probe >>"$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
+python3 bench/linux_program_bench.py

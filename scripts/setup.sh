@@ -17,6 +17,8 @@ packages="$packages fonts-liberation libxrender1 libxrandr2 libxinerama1"
 # The help document (groff -ms, Ghostscript's ps2pdf, netpbm for its
 # screenshots, poppler's pdftotext to check it) and the release zip.
 packages="$packages groff ghostscript netpbm poppler-utils zip"
+# The Linux program's console access (hidapi, hidraw back end).
+packages="$packages libhidapi-dev"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

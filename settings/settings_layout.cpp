@@ -182,7 +182,7 @@ void decodeUnitSetting(const std::uint8_t* bytes, std::size_t length, UnitSettin
 void encodeLsSetting(const LanguageService& choice, std::uint8_t bytes[LS_SETTING_SIZE])
 {
     std::memset(bytes, 0, LS_SETTING_SIZE);
-    if (choice.language < LANGUAGE_COUNT)
+    if (choice.language < STORED_LANGUAGE_COUNT)
         bytes[0] = static_cast<std::uint8_t>(choice.language);
     if (choice.selectedService < SERVICE_COUNT)
         bytes[1] = static_cast<std::uint8_t>(choice.selectedService);
@@ -191,7 +191,7 @@ void encodeLsSetting(const LanguageService& choice, std::uint8_t bytes[LS_SETTIN
 LanguageService decodeLsSetting(const std::uint8_t* bytes, std::size_t length)
 {
     LanguageService choice = {0, 0};
-    if (length > 0 && bytes[0] < LANGUAGE_COUNT)
+    if (length > 0 && bytes[0] < STORED_LANGUAGE_COUNT)
         choice.language = bytes[0];
     if (length > 1 && bytes[1] < SERVICE_COUNT)
         choice.selectedService = bytes[1];

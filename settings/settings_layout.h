@@ -7,7 +7,6 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/language_tables.h"
 #include "readings/units.h"
 
 // Each value lives in a key of its own under this path (below
@@ -79,6 +78,8 @@ struct LanguageService {
     std::uint32_t selectedService;
 };
 constexpr std::uint32_t SERVICE_COUNT = 2;
+// Languages the "ls" value can name; the language tables hold as many.
+constexpr std::uint32_t STORED_LANGUAGE_COUNT = 5;
 
 // Byte 0 language, byte 1 service, bytes 2-3 zero. Values outside their
 // range are written as 0.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "sim/console_session.h"
+#include "sim/event_output.h"
 #include "sim/sim_options.h"
 
 namespace {
@@ -51,15 +52,8 @@ int writeReport(void* context, const EncodedReport& report)
 
 void onEvent(void* context, bool detail, const char* line)
 {
-    Shell& shell = *static_cast<Shell*>(context);
-    if (!detail || shell.verbose) {
-        std::printf("%s\n", line);
-        std::fflush(stdout);
-    }
-    if (!detail && shell.log) {
-        std::fprintf(shell.log, "%s\n", line);
-        std::fflush(shell.log);
-    }
+    const Shell& shell = *static_cast<const Shell*>(context);
+    writeEventLine(shell.log, shell.verbose, detail, line);
 }
 
 ClockTime hostClock(void*)

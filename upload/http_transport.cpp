@@ -46,7 +46,7 @@ bool setTimeoutBounded(SocketHandle socket, int (*set)(SocketHandle, int), const
 TransportHooks defaultTransportHooks()
 {
     return TransportHooks{UPLOAD_TIMEOUT_MS, LOOK_UP_PAUSE_MS, sleepFor, writeToStandardOutput, lookUpHostV4,
-                          nullptr, nullptr};
+                          nullptr, nullptr, nullptr};
 }
 
 HttpConnection emptyConnection()
@@ -159,6 +159,8 @@ int exchange(HttpConnection& connection, const char* request, UploadService serv
         return 0;
     char* reply = nullptr;
     const long received = receiveAll(connection, hooks, &reply);
+    if (received > 0 && hooks.reportReply)
+        hooks.reportReply(hooks.context, service, reply, static_cast<std::size_t>(received));
     const ReplyVerdict verdict =
         received > 0 ? classifyReply(service, reply, static_cast<std::size_t>(received)) : REPLY_UNCLEAR;
     std::free(reply);

@@ -45,6 +45,10 @@ struct TransportHooks {
     // A reply showed success for `service` (the worker tells the page).
     void (*reportSuccess)(void* context, UploadService service);
     void* context;
+    // Every reply collected, before it is classified; valid during the
+    // call only. Null: nobody looks (the Linux service logs the reason of
+    // a refusal from it).
+    void (*reportReply)(void* context, UploadService service, const char* reply, std::size_t length);
 };
 
 // UPLOAD_TIMEOUT_MS, LOOK_UP_PAUSE_MS sleeps, standard output,

@@ -1,6 +1,7 @@
 // The few socket calls the upload transport makes, the same on every
-// platform. socket_calls.cpp is the one file that knows whether they are BSD
-// sockets or Winsock; nothing here pulls a system header in.
+// platform. They sit on one platform file per side (socket_system.h), which
+// alone knows whether they are BSD sockets or Winsock; nothing here pulls a
+// system header in.
 #pragma once
 
 #include <cstddef>

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include "app/language_tables.h"
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;

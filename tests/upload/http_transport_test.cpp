@@ -70,7 +70,7 @@ protected:
     {
         observed = &seen;
         hooks = TransportHooks{GENEROUS_TIMEOUT_MS, LOOK_UP_PAUSE_MS, recordPause, recordDiagnostic, countingLookUp,
-                               recordReport, &seen};
+                               recordReport, &seen, nullptr};
     }
 
     void TearDown() override

@@ -1,0 +1,54 @@
+// The Linux program's entry point: the command line, the configuration,
+// then one of the three commands.
+#include <cstdio>
+#include <string>
+
+#include "app/cli_options.h"
+#include "app/stop_signal_linux.h"
+#include "dashboard/live_command_linux.h"
+#include "export/export_command_linux.h"
+#include "readings/units.h"
+#include "resources/resource_ids.h"
+#include "settings/config_linux.h"
+#include "upload/upload_service_linux.h"
+
+namespace {
+
+constexpr int EXIT_USAGE = 2;
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // Before any thread exists, so that all of them leave the two signals
+    // to the main thread.
+    installStopSignals();
+    CliOptions options;
+    std::string error;
+    if (!parseCommandLine(argc, argv, options, error)) {
+        std::fprintf(stderr, "aerovane: %s\n", error.c_str());
+        return EXIT_USAGE;
+    }
+    if (options.command == CliCommand::help) {
+        std::fputs(CLI_USAGE, stdout);
+        return 0;
+    }
+    if (options.command == CliCommand::version) {
+        std::printf("aerovane %s\n", AEROVANE_VERSION_TEXT);
+        return 0;
+    }
+    AppConfig config = defaultAppConfig();
+    if (!loadConfig(options.configPath, !options.configPath.empty(), config))
+        return EXIT_USAGE;
+    setCurrentUnitSettings(config.units);
+    switch (options.command) {
+    case CliCommand::live:
+        return runLive(options);
+    case CliCommand::exportHistory:
+        return runExport(options);
+    case CliCommand::run:
+        return runService(options, config);
+    default:
+        return EXIT_USAGE;
+    }
+}

@@ -1,0 +1,57 @@
+# The native Linux side: the console simulator serving a Unix
+# SOCK_SEQPACKET socket, and the Linux shell (*_linux.cpp over the core,
+# console access through hidapi's hidraw back end).
+add_executable(aerovane-sim ${CMAKE_SOURCE_DIR}/sim/console_sim_linux.cpp)
+target_link_libraries(aerovane-sim PRIVATE aerovane_core)
+aerovane_warnings(aerovane-sim)
+
+find_package(Threads REQUIRED)
+find_path(HIDAPI_INCLUDE_DIR hidapi/hidapi.h REQUIRED)
+find_library(HIDAPI_HIDRAW_LIBRARY hidapi-hidraw REQUIRED)
+
+add_library(aerovane_linux STATIC ${LINUX_SHELL_SOURCES})
+target_include_directories(aerovane_linux PUBLIC ${HIDAPI_INCLUDE_DIR})
+target_link_libraries(aerovane_linux PUBLIC aerovane_core ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
+aerovane_warnings(aerovane_linux)
+
+add_executable(aerovane ${CMAKE_SOURCE_DIR}/app/main_linux.cpp)
+target_link_libraries(aerovane PRIVATE aerovane_linux)
+aerovane_warnings(aerovane)
+
+include(GNUInstallDirs)
+install(TARGETS aerovane RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+# The service, its user and the console's udev rule. systemd reads units
+# and sysusers below /usr/local/lib too; udev reads rules only from /etc
+# and /usr/lib, so a prefix other than /usr puts the rule in /etc (stage
+# with DESTDIR=, not --prefix, to keep it off the system).
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(AEROVANE_UDEV_RULES_DIR_DEFAULT lib/udev/rules.d)
+else()
+  set(AEROVANE_UDEV_RULES_DIR_DEFAULT /etc/udev/rules.d)
+endif()
+set(AEROVANE_UDEV_RULES_DIR ${AEROVANE_UDEV_RULES_DIR_DEFAULT} CACHE PATH "Where the udev rule goes")
+configure_file(${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.service ${CMAKE_BINARY_DIR}/aerovane.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/aerovane.service DESTINATION lib/systemd/system)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane-sysusers.conf
+        DESTINATION lib/sysusers.d RENAME aerovane.conf)
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/60-aerovane.rules DESTINATION ${AEROVANE_UDEV_RULES_DIR})
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.conf.example DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# End-to-end tests: the real `aerovane` against the native simulator, each
+# test file an executable of its own.
+file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
+add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
+target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
+target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
+                           AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+aerovane_warnings(linux_test_support)
+foreach(source IN LISTS LINUX_TEST_SOURCES)
+  get_filename_component(name ${source} NAME_WE)
+  add_executable(${name} ${source})
+  target_link_libraries(${name} PRIVATE linux_test_support aerovane_core GTest::gtest_main)
+  add_dependencies(${name} aerovane aerovane-sim)
+  aerovane_warnings(${name})
+  gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60
+                       PROPERTIES TIMEOUT 180 LABELS linux SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+endforeach()

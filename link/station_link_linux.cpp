@@ -1,0 +1,249 @@
+#include "link/station_link_linux.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/console_link_linux.h"
+#include "link/link_flags.h"
+#include "link/messages.h"
+#include "link/report_layout.h"
+#include "link/report_reader.h"
+
+namespace {
+
+constexpr auto CLOCK_COMMAND_GAP = std::chrono::milliseconds(100);
+constexpr auto STOP_TO_READ_CURRENT = std::chrono::milliseconds(100);
+
+using Clock = std::chrono::steady_clock;
+
+struct Link {
+    std::string consolePath;
+    LinkEvents events;
+    const wchar_t* exportPath;
+    StationRecord* historySlots;
+    std::size_t historySlotCount;
+
+    // Held while a report is handled and while the slots change.
+    std::mutex readerLock;
+    ReportReader reader;
+    // Held by every write and by the close, so no write meets a closed
+    // handle. The reader alone opens and closes.
+    std::mutex writeLock;
+    ConsoleLink console;
+
+    std::mutex waitLock;
+    std::condition_variable wake; // a stop cuts the retry pause short
+    std::thread thread;
+    Clock::time_point lastReportAt;
+};
+
+Link* station = nullptr;
+
+int writeCommand(void*, const CommandReport& command)
+{
+    return sendCommand(command);
+}
+
+void deliver(void* context, unsigned message, std::intptr_t lParam)
+{
+    const Link& self = *static_cast<const Link*>(context);
+    // Every command keeps the console's clock, as the Windows dashboard
+    // does whatever page is shown.
+    if (message == WM_CLOCK_REQUEST)
+        sendClock();
+    if (self.events.message)
+        self.events.message(self.events.context, message, lParam);
+}
+
+void tellConnection(Link& self, bool present, const char* why)
+{
+    if (self.events.connection)
+        self.events.connection(self.events.context, present, why);
+}
+
+void pause(Link& self, Clock::duration length)
+{
+    std::unique_lock<std::mutex> lock(self.waitLock);
+    self.wake.wait_for(lock, length, [] { return readerStop != 0; });
+}
+
+bool openConsole(Link& self, char* why, std::size_t whySize)
+{
+    ConsoleLink opened{};
+    const bool done = self.consolePath.empty() ? openHidConsole(opened, why, whySize) == 1
+                                               : openSocketConsole(self.consolePath.c_str(), opened, why, whySize) == 1;
+    if (!done)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(self.readerLock);
+        initReportReader(self.reader, ReaderOutput{&writeCommand, &deliver, &self}, self.historySlots,
+                         self.historySlotCount, self.exportPath);
+    }
+    {
+        std::lock_guard<std::mutex> lock(self.writeLock);
+        self.console = opened;
+    }
+    self.lastReportAt = Clock::now();
+    deviceReady = 1;
+    transferCancelled = 0;
+    // As the Windows program greets a console: whatever it was sending
+    // stops, then the current observation is asked for.
+    sendCommand(CMD_STOP);
+    std::this_thread::sleep_for(STOP_TO_READ_CURRENT);
+    sendCommand(CMD_READ_CURRENT);
+    tellConnection(self, true, "");
+    return true;
+}
+
+void closeConsole(Link& self)
+{
+    std::lock_guard<std::mutex> lock(self.writeLock);
+    if (self.console.handle)
+        self.console.close(self.console.handle);
+    self.console = ConsoleLink{};
+}
+
+// The console vanished: a running transfer is cancelled, as on Windows.
+void consoleLost(Link& self)
+{
+    closeConsole(self);
+    deviceReady = 0;
+    transferCancelled = 1;
+    historyActive = 0;
+    tellConnection(self, false, "the console went away");
+}
+
+void noticeQuiet(Link& self)
+{
+    const Clock::time_point now = Clock::now();
+    if (historyActive == 0 || now - self.lastReportAt < std::chrono::milliseconds(HISTORY_QUIET_MS))
+        return;
+    self.lastReportAt = now;
+    std::lock_guard<std::mutex> lock(self.readerLock);
+    handleHistoryQuiet(self.reader);
+}
+
+void readerLoop(Link& self)
+{
+    // The report as the core reads it: report ID first, then hidraw's 64.
+    std::uint8_t report[INPUT_REPORT_SIZE];
+    bool lastAttemptFailed = false;
+    while (readerStop == 0) {
+        if (!self.console.handle) {
+            char why[200] = "";
+            if (openConsole(self, why, sizeof why)) {
+                lastAttemptFailed = false;
+                continue;
+            }
+            // Said once per absence, not at every look.
+            if (!lastAttemptFailed)
+                tellConnection(self, false, why);
+            lastAttemptFailed = true;
+            pause(self, std::chrono::milliseconds(CONSOLE_RETRY_MS));
+            continue;
+        }
+        std::memset(report, 0, sizeof report);
+        const int got = self.console.read(self.console.handle, report + 1, READ_TIMEOUT_MS);
+        if (got < 0) {
+            consoleLost(self);
+            lastAttemptFailed = true;
+            pause(self, std::chrono::milliseconds(CONSOLE_RETRY_MS));
+        } else if (got == 0) {
+            noticeQuiet(self);
+        } else {
+            self.lastReportAt = Clock::now();
+            std::lock_guard<std::mutex> lock(self.readerLock);
+            handleInputReport(self.reader, report);
+        }
+    }
+    closeConsole(self);
+    deviceReady = 0;
+}
+
+} // namespace
+
+int startStationLink(const char* consolePath, StationRecord* historySlots, std::size_t historySlotCount,
+                     const wchar_t* exportPath, LinkEvents events)
+{
+    if (station)
+        return 0;
+    station = new Link{};
+    station->consolePath = consolePath ? consolePath : "";
+    station->events = events;
+    station->exportPath = exportPath;
+    station->historySlots = historySlots;
+    station->historySlotCount = historySlots ? historySlotCount : 0;
+    readerStop = 0;
+    try {
+        station->thread = std::thread(readerLoop, std::ref(*station));
+    } catch (...) {
+        delete station;
+        station = nullptr;
+        return 0;
+    }
+    return 1;
+}
+
+void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount)
+{
+    if (!station)
+        return;
+    std::lock_guard<std::mutex> lock(station->readerLock);
+    station->historySlots = historySlots;
+    station->historySlotCount = historySlots ? historySlotCount : 0;
+    station->reader.historySlots = station->historySlots;
+    station->reader.historySlotCount = station->historySlotCount;
+}
+
+void stopStationLink()
+{
+    if (!station)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(station->waitLock);
+        readerStop = 1;
+    }
+    station->wake.notify_all();
+    if (station->thread.joinable())
+        station->thread.join();
+    delete station;
+    station = nullptr;
+}
+
+void reportConnectionOnStderr(void*, bool present, const char* why)
+{
+    if (present)
+        std::fprintf(stderr, "aerovane: console connected\n");
+    else
+        std::fprintf(stderr, "aerovane: No connection (%s); looking again every %d s\n", why,
+                     CONSOLE_RETRY_MS / 1000);
+    std::fflush(stderr);
+}
+
+int sendCommand(const CommandReport& command)
+{
+    if (!station)
+        return 0;
+    std::lock_guard<std::mutex> lock(station->writeLock);
+    if (!station->console.handle)
+        return 0;
+    return station->console.write(station->console.handle, command.data(), command.size());
+}
+
+void sendClock()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const ClockTime clock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                          local.tm_hour,        local.tm_min,     local.tm_sec};
+    sendCommand(makeSetDateCommand(clock));
+    std::this_thread::sleep_for(CLOCK_COMMAND_GAP);
+    sendCommand(makeSetTimeCommand(clock));
+}

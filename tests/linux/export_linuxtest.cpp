@@ -1,0 +1,217 @@
+// `aerovane export` end to end against the native simulator: the file must
+// hold exactly the bytes the export writers give for the records the
+// simulator logged as sent (UTF-16 file and CSV, with units, period and data
+// sets from the command line and the configuration); a terminal gets a
+// progress bar; Ctrl-C stops the console and leaves no file; refusals use
+// the program's own texts and a non-zero exit.
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "export/export_csv.h"
+#include "export/export_file.h"
+#include "export/export_options.h"
+#include "tests/support/process_linux.h"
+
+namespace {
+
+using e2e::Process;
+using e2e::Simulator;
+using e2e::TempDir;
+
+const char* const HISTORY = "--history=400";
+const char* const LONG_HISTORY = "--history=20000";
+const char* const QUIET = "--live-interval=0";
+const char* const NO_UPLOADS = "--upload-interval=0";
+
+// The records the simulator finished sending, in the order it sent them.
+std::vector<StationRecord> sentHistory(const Simulator& simulator)
+{
+    std::vector<StationRecord> slots;
+    for (const std::string& line : e2e::linesStartingWith(simulator.log(), "history ")) {
+        // "history N COUNT STATUS LINE"
+        std::size_t at = 0;
+        for (int word = 0; word < 4 && at != std::string::npos; ++word)
+            at = line.find(' ', at + 1);
+        if (at == std::string::npos || line.compare(line.rfind(' ', at - 1) + 1, 3, "ok ") != 0)
+            continue;
+        StationRecord slot{};
+        const std::string text = line.substr(at + 1);
+        std::memcpy(slot.text, text.data(), std::min(text.size(), STATION_RECORD_SIZE - 1));
+        slots.push_back(slot);
+    }
+    return slots;
+}
+
+ExportRequest requestFor(bool wholePeriod, const char* from, const char* to, const char* sets)
+{
+    DateParts fromParts{}, toParts{};
+    splitDateArgument(from, fromParts);
+    splitDateArgument(to, toParts);
+    bool chosen[DATA_SET_COUNT];
+    EXPECT_EQ(parseDataSetList(sets, chosen, nullptr, 0), 1);
+    ExportRequest request{};
+    EXPECT_EQ(checkExportRequest(commandLineExportForm(wholePeriod, fromParts, toParts, chosen), request),
+              ExportCheck::accepted);
+    return request;
+}
+
+class ExportCommand : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string config = dir.path("aerovane.conf");
+    std::string file = dir.path("history.xls");
+    std::string out = dir.path("out");
+    std::string err = dir.path("err");
+
+    void SetUp() override { e2e::writeFile(config, ""); }
+
+    std::vector<std::string> command(const Simulator& simulator, std::vector<std::string> options) const
+    {
+        std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(),
+                                         "export"};
+        args.insert(args.end(), options.begin(), options.end());
+        return args;
+    }
+
+    int run(const std::vector<std::string>& args, bool terminal = false)
+    {
+        Process exporter(args, out, err, terminal);
+        int code = -1;
+        EXPECT_TRUE(exporter.waitExit(&code, 120000)) << e2e::readFile(err);
+        return code;
+    }
+
+    std::string expectedFile(const std::vector<StationRecord>& slots, const ExportRequest& request,
+                             const UnitSettings& units, bool csv)
+    {
+        const std::string path = dir.path("expected");
+        LinkFlag cancel{0};
+        setCurrentUnitSettings(units);
+        std::FILE* stream = std::fopen(path.c_str(), "wb");
+        const ExportOutcome outcome = csv ? writeCsvFile(stream, slots.data(), slots.size(), request, units, cancel)
+                                          : writeExportFile(stream, slots.data(), slots.size(), request, cancel);
+        EXPECT_EQ(outcome, ExportOutcome::written);
+        return e2e::readFile(path);
+    }
+};
+
+TEST_F(ExportCommand, TheFileIsTheWindowsExportOfTheHistorySent)
+{
+    Simulator simulator(dir, {HISTORY, QUIET, NO_UPLOADS, "--seed=21", "--bad-crc-every=13", "--invalid-rate=100"});
+    ASSERT_EQ(run(command(simulator, {"--whole-period", "-o", file})), 0) << e2e::readFile(err);
+    const std::vector<StationRecord> sent = sentHistory(simulator);
+    ASSERT_EQ(sent.size(), 400u);
+    const std::string written = e2e::readFile(file);
+    ASSERT_EQ(written.substr(0, 2), "\xFF\xFE");
+    EXPECT_TRUE(written == expectedFile(sent, requestFor(true, "", "", "all"), DEFAULT_UNIT_SETTINGS, false));
+    EXPECT_EQ(e2e::readFile(err), ""); // no terminal: no progress bar
+}
+
+TEST_F(ExportCommand, UnitsPeriodAndDataSetsAreThoseAskedFor)
+{
+    e2e::writeFile(config, "[units]\ntemperature = \u00B0F\nwind = knots\npressure = mmHg\npressureType = Abs\n");
+    Simulator simulator(dir, {HISTORY, QUIET, NO_UPLOADS, "--seed=22", "--now=2026-03-07T09:00"});
+    ASSERT_EQ(run(command(simulator, {"--from", "2026-03-02", "--to=2026-3-4", "--sets=outdoor,wind,ch2", "-o", file})),
+              0)
+        << e2e::readFile(err);
+    const UnitSettings units = {TEMPERATURE_FAHRENHEIT, RAIN_MM, PRESSURE_MMHG, WIND_KNOTS, PRESSURE_ABSOLUTE,
+                                DIRECTION_POINTS};
+    const ExportRequest request = requestFor(false, "2026-03-02", "2026-3-4", "outdoor,wind,ch2");
+    const std::string written = e2e::readFile(file);
+    EXPECT_TRUE(written == expectedFile(sentHistory(simulator), request, units, false));
+    // 400 records half an hour apart reach back past the period's start.
+    EXPECT_GT(written.size(), 2000u);
+}
+
+TEST_F(ExportCommand, CsvHasTheSameRecordsForDataTools)
+{
+    Simulator simulator(dir, {HISTORY, QUIET, NO_UPLOADS, "--seed=23", "--invalid-rate=100"});
+    ASSERT_EQ(run(command(simulator, {"--whole-period", "--format=csv", "-o", file})), 0) << e2e::readFile(err);
+    const std::string written = e2e::readFile(file);
+    EXPECT_EQ(written.rfind("time,relPressure (hPa),", 0), 0u);
+    EXPECT_TRUE(written == expectedFile(sentHistory(simulator), requestFor(true, "", "", "all"), DEFAULT_UNIT_SETTINGS,
+                                        true));
+    EXPECT_EQ(std::count(written.begin(), written.end(), '\n'), 401);
+}
+
+TEST_F(ExportCommand, ATerminalShowsRecordsAndPerCent)
+{
+    Simulator simulator(dir, {HISTORY, QUIET, NO_UPLOADS});
+    ASSERT_EQ(run(command(simulator, {"--whole-period", "-o", file}), true), 0) << e2e::readFile(out);
+    const std::string shown = e2e::readFile(out); // the terminal's output
+    EXPECT_NE(shown.find("] 400/400 records 100%"), std::string::npos) << shown;
+    EXPECT_NE(shown.find('\r'), std::string::npos);
+}
+
+TEST_F(ExportCommand, CtrlCInTheDownloadStopsTheConsoleAndLeavesNoFile)
+{
+    // Ctrl-C comes after record 50 of 20,000: the download is surely
+    // still running.
+    Simulator simulator(dir, {LONG_HISTORY, QUIET, NO_UPLOADS});
+    Process exporter(command(simulator, {"--whole-period", "-o", file}), out, err);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !e2e::linesStartingWith(simulator.log(), "history 50 ").empty(); }))
+        << e2e::readFile(simulator.log());
+    exporter.signal(SIGINT);
+    int code = -1;
+    ASSERT_TRUE(exporter.waitExit(&code));
+    EXPECT_EQ(code, 130);
+    EXPECT_FALSE(e2e::fileExists(file));
+    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::linesStartingWith(simulator.log(), "history-stopped").empty(); }))
+        << "CMD_STOP did not reach the console";
+}
+
+TEST_F(ExportCommand, SigtermWorksLikeCtrlC)
+{
+    Simulator simulator(dir, {LONG_HISTORY, QUIET, NO_UPLOADS});
+    Process exporter(command(simulator, {"--whole-period", "--format=csv", "-o", file}), out, err);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !e2e::linesStartingWith(simulator.log(), "history 50 ").empty(); }));
+    exporter.signal(SIGTERM);
+    int code = -1;
+    ASSERT_TRUE(exporter.waitExit(&code));
+    EXPECT_NE(code, 0);
+    EXPECT_FALSE(e2e::fileExists(file));
+}
+
+// ---- Refusals ---------------------------------------------------------------
+
+TEST_F(ExportCommand, RefusalsUseTheProgramsOwnTexts)
+{
+    Simulator noHistory(dir, {QUIET, NO_UPLOADS, "--no-history"}, "empty");
+    Simulator refusing(dir, {QUIET, NO_UPLOADS, "--refuse-history"}, "refusing");
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {command(noHistory, {"--from=2026-1-1", "--to=2016-12-31", "-o", file}), "aerovane: Year input error !\n"},
+        {command(noHistory, {"--from=2026-0-1", "--to=2026-12-31", "-o", file}), "aerovane: Month input error !\n"},
+        {command(noHistory, {"--from=2026-1-1", "--to=2026-12-32", "-o", file}), "aerovane: Day input error !\n"},
+        {command(noHistory, {"--whole-period", "-o", dir.path("no/such/folder.csv")}),
+         "aerovane: write file failed !\n"},
+        {command(noHistory, {"--whole-period", "-o", dir.path(std::string(300, 'x'))}),
+         "aerovane: File name error!\n"},
+        {command(noHistory, {"--whole-period", "-o", file}), "aerovane: Not history data NOW!\n"},
+        {command(refusing, {"--whole-period", "-o", file}), "aerovane: the console stopped the transfer\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        EXPECT_EQ(run(c.args), 1);
+        EXPECT_EQ(e2e::readFile(err), c.says);
+        EXPECT_FALSE(e2e::fileExists(file));
+    }
+}
+
+TEST_F(ExportCommand, NoConsoleIsRefusedAfterAShortWait)
+{
+    std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config, "--console=" + dir.path("absent.sock"),
+                                     "export", "--whole-period", "-o", file};
+    EXPECT_EQ(run(args), 1);
+    EXPECT_EQ(e2e::readFile(err), "aerovane: No connection\n");
+    EXPECT_FALSE(e2e::fileExists(file));
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+// The Linux program's configuration file: every choice by its display
+// name, the services' credentials and switches, and malformed lines that
+// must stop the program with their line number rather than be guessed at.
+#include "settings/config_file.h"
+
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "settings/unit_names.h"
+
+namespace {
+
+bool sameConfig(const AppConfig& a, const AppConfig& b)
+{
+    if (std::memcmp(&a.units, &b.units, sizeof a.units) != 0)
+        return false;
+    for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
+        const ServiceConfig& x = a.services[s];
+        const ServiceConfig& y = b.services[s];
+        if (std::strcmp(x.stationId, y.stationId) != 0 || std::strcmp(x.key, y.key) != 0 || x.upload != y.upload
+            || std::strcmp(x.host.name, y.host.name) != 0 || x.host.port != y.host.port)
+            return false;
+    }
+    return true;
+}
+
+int parse(const std::string& text, AppConfig& config, ConfigError& error)
+{
+    config = defaultAppConfig();
+    return parseConfig(text.data(), text.size(), config, error);
+}
+
+TEST(ConfigFile, ReadsUnitsAndServices)
+{
+    const std::string text = "\xEF\xBB\xBF# Aerovane\r\n"
+                             "[units]\r\n"
+                             "temperature = \u00B0F\r\n"
+                             "  rain=in  \n"
+                             "pressure = mmHg\n"
+                             "wind = knots\n"
+                             "pressureType = Abs\n"
+                             "direction = 360\u00B0\n"
+                             "\n"
+                             "[weathercloud]\n"
+                             "; the second service\n"
+                             "station = 0123abcd\n"
+                             "key = k&y/with spaces\n"
+                             "upload = on\n"
+                             "host = 127.0.0.1:8080\n";
+    AppConfig config;
+    ConfigError error;
+    ASSERT_EQ(parse(text, config, error), 1) << error.line << ": " << error.message;
+    EXPECT_EQ(config.units.temperatureUnit, TEMPERATURE_FAHRENHEIT);
+    EXPECT_EQ(config.units.rainUnit, RAIN_INCHES);
+    EXPECT_EQ(config.units.pressureUnit, PRESSURE_MMHG);
+    EXPECT_EQ(config.units.windUnit, WIND_KNOTS);
+    EXPECT_EQ(config.units.pressureType, PRESSURE_ABSOLUTE);
+    EXPECT_EQ(config.units.directionUnit, DIRECTION_DEGREES);
+    const ServiceConfig& wc = config.services[SERVICE_WEATHERCLOUD];
+    EXPECT_STREQ(wc.stationId, "0123abcd");
+    EXPECT_STREQ(wc.key, "k&y/with spaces"); // sent unescaped, as the Windows program sends it
+    EXPECT_TRUE(wc.upload);
+    EXPECT_STREQ(wc.host.name, "127.0.0.1");
+    EXPECT_EQ(wc.host.port, 8080);
+    const ServiceConfig& wu = config.services[SERVICE_WEATHER_UNDERGROUND];
+    EXPECT_FALSE(wu.upload);
+    EXPECT_STREQ(wu.host.name, "rtupdate.wunderground.com");
+    EXPECT_EQ(wu.host.port, 80);
+    EXPECT_TRUE(configHoldsKey(config));
+}
+
+TEST(ConfigFile, AnEmptyFileKeepsTheBuiltInSettings)
+{
+    AppConfig config;
+    ConfigError error;
+    ASSERT_EQ(parse("", config, error), 1);
+    EXPECT_EQ(std::memcmp(&config.units, &DEFAULT_UNIT_SETTINGS, sizeof config.units), 0);
+    EXPECT_FALSE(configHoldsKey(config));
+}
+
+TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
+{
+    const struct {
+        std::string text;
+        int line;
+        const char* says;
+    } cases[] = {
+        {"[units]\ntemperature = Kelvin\n", 2, "unknown unit \"Kelvin\""},
+        {"[units]\nwind = KM/H\n", 2, "unknown unit"},
+        {"[weathercloud]\nstation = fine\n[units]\nrain = feet\n", 4, "unknown unit"}, // nothing half taken
+        {"[units]\nhumidity = %\n", 2, "unknown unit choice \"humidity\""},
+        {"temperature = \u00B0C\n", 1, "before any [section]"},
+        {"[units]\n\n[unit]\n", 3, "unknown section [unit]"},
+        {"[units\n", 1, "ends with ]"},
+        {"[wunderground]\nstation MYID\n", 2, "key = value"},
+        {"[wunderground]\n= x\n", 2, "key is missing"},
+        {"[wunderground]\nupload = maybe\n", 2, "on or off"},
+        {"[wunderground]\npassword = x\n", 2, "unknown key \"password\""},
+        {"[wunderground]\nstation = " + std::string(64, 'A') + "\n", 2, "1 to 63 bytes"},
+        {"[wunderground]\nkey = a\tb\n", 2, "1 to 63 bytes"},
+        {"[wunderground]\nhost = evil.example/path\n", 2, "HOST:PORT"},
+        {"[wunderground]\nhost = h:70000\n", 2, "HOST:PORT"},
+        {"# fine\n" + std::string(2000, '#') + "\n", 2, "longer than 1023"},
+        {std::string("[units]\0\n", 9), 0, "zero bytes"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text.substr(0, 40));
+        AppConfig config = defaultAppConfig();
+        config.units.windUnit = WIND_MPH;
+        const AppConfig before = config;
+        ConfigError error;
+        EXPECT_EQ(parseConfig(c.text.data(), c.text.size(), config, error), 0);
+        EXPECT_EQ(error.line, c.line);
+        EXPECT_NE(std::string(error.message).find(c.says), std::string::npos) << error.message;
+        EXPECT_TRUE(sameConfig(config, before));
+    }
+}
+
+TEST(ConfigFile, TheKeyIsNeverRepeatedInAMessage)
+{
+    AppConfig config;
+    ConfigError error;
+    ASSERT_EQ(parse("[weathercloud]\nkey = " + std::string(70, 's') + "\n", config, error), 0);
+    EXPECT_EQ(std::string(error.message).find("sss"), std::string::npos);
+    ASSERT_EQ(parse("[weathercloud]\nkey secret\n", config, error), 0);
+    EXPECT_EQ(std::string(error.message).find("secret"), std::string::npos);
+}
+
+TEST(UnitNames, EveryDisplayNameReadsBackToItsCode)
+{
+    for (int i = 0; i < UNIT_CHOICE_COUNT; ++i) {
+        const UnitChoice choice = static_cast<UnitChoice>(i);
+        int names = 0;
+        for (std::uint8_t code = 0; code < 4; ++code) {
+            const char* name = unitChoiceName(choice, code);
+            if (!name)
+                continue;
+            ++names;
+            EXPECT_EQ(unitChoiceCode(choice, name), code) << name;
+        }
+        EXPECT_GE(names, 2);
+    }
+    EXPECT_EQ(unitChoiceCode(UnitChoice::direction, "degrees"), DIRECTION_DEGREES);
+    EXPECT_EQ(unitChoiceCode(UnitChoice::temperature, "F"), TEMPERATURE_FAHRENHEIT);
+    EXPECT_EQ(unitChoiceCode(UnitChoice::pressure, "hpa"), -1);
+}
+
+} // namespace

@@ -1,0 +1,232 @@
+#include "tests/support/process_linux.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+namespace e2e {
+
+namespace {
+
+std::vector<char*> argv(const std::vector<std::string>& args)
+{
+    std::vector<char*> out;
+    for (const std::string& a : args)
+        out.push_back(const_cast<char*>(a.c_str()));
+    out.push_back(nullptr);
+    return out;
+}
+
+int decode(int status)
+{
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status))
+        return 128 + WTERMSIG(status);
+    return -1;
+}
+
+} // namespace
+
+TempDir::TempDir()
+{
+    std::string base = ::testing::TempDir();
+    if (base.empty() || base.back() != '/')
+        base += '/';
+    std::string pattern = base + "aerovane-e2e-XXXXXX";
+    if (mkdtemp(pattern.data()))
+        dir = pattern;
+}
+
+TempDir::~TempDir()
+{
+    if (!dir.empty())
+        std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+Process::Process(const std::vector<std::string>& args, const std::string& stdoutPath, const std::string& stderrPath,
+                 bool terminal)
+{
+    std::vector<char*> arguments = argv(args);
+    if (terminal) {
+        terminalOut = stdoutPath;
+        pid = forkpty(&terminalFd, nullptr, nullptr, nullptr);
+        if (pid == 0) {
+            execv(arguments[0], arguments.data());
+            _exit(127);
+        }
+        return;
+    }
+    pid = fork();
+    if (pid == 0) {
+        const int out = open(stdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = open(stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int in = open("/dev/null", O_RDONLY);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        execv(arguments[0], arguments.data());
+        _exit(127);
+    }
+}
+
+Process::~Process()
+{
+    if (running()) {
+        kill(pid, SIGKILL);
+        int unused = 0;
+        waitExit(&unused, 5000);
+    }
+    if (terminalFd >= 0)
+        close(terminalFd);
+}
+
+void Process::pumpTerminal()
+{
+    if (terminalFd < 0)
+        return;
+    char chunk[4096];
+    for (;;) {
+        pollfd readable{terminalFd, POLLIN, 0};
+        if (poll(&readable, 1, 0) <= 0)
+            return;
+        const ssize_t got = read(terminalFd, chunk, sizeof chunk);
+        if (got <= 0)
+            return;
+        std::ofstream(terminalOut, std::ios::app | std::ios::binary).write(chunk, got);
+    }
+}
+
+void Process::signal(int number)
+{
+    if (running())
+        kill(pid, number);
+}
+
+bool Process::running()
+{
+    if (exited || pid <= 0)
+        return false;
+    pumpTerminal();
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+        exited = true;
+        code = decode(status);
+        pumpTerminal();
+        return false;
+    }
+    return true;
+}
+
+bool Process::waitExit(int* exitCode, int timeoutMs)
+{
+    const bool ended = waitUntil([this] { return !running(); }, timeoutMs);
+    *exitCode = code;
+    return ended;
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text, unsigned mode)
+{
+    std::ofstream(path, std::ios::binary) << text;
+    chmod(path.c_str(), mode);
+}
+
+bool fileExists(const std::string& path)
+{
+    struct stat info{};
+    return stat(path.c_str(), &info) == 0;
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<std::string> linesStartingWith(const std::string& path, const std::string& prefix)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(readFile(path));
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind(prefix, 0) == 0)
+            lines.push_back(line);
+    return lines;
+}
+
+Simulator::Simulator(const TempDir& dir, const std::vector<std::string>& options, const std::string& name)
+    : socketPath(dir.path(name + ".sock")), logPath(dir.path(name + ".log")), outPath(dir.path(name + ".out"))
+{
+    args = {simulatorBinary(), "--socket=" + socketPath, "--log=" + logPath};
+    args.insert(args.end(), options.begin(), options.end());
+    start();
+}
+
+Simulator::~Simulator()
+{
+    stop();
+}
+
+void Simulator::start()
+{
+    const std::size_t listening = linesStartingWith(logPath, "listening").size();
+    process = new Process(args, outPath, outPath + ".err");
+    EXPECT_TRUE(waitUntil([&] { return linesStartingWith(logPath, "listening").size() > listening; }))
+        << readFile(outPath + ".err");
+}
+
+void Simulator::stop()
+{
+    if (!process)
+        return;
+    process->signal(SIGTERM);
+    int code = 0;
+    EXPECT_TRUE(process->waitExit(&code));
+    delete process;
+    process = nullptr;
+}
+
+void Simulator::restart()
+{
+    stop();
+    start();
+}
+
+std::string aerovaneBinary()
+{
+    return AEROVANE_BINARY;
+}
+
+std::string simulatorBinary()
+{
+    return AEROVANE_SIM_BINARY;
+}
+
+} // namespace e2e

@@ -1,0 +1,227 @@
+#include "upload/upload_service_linux.h"
+
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "app/stop_signal_linux.h"
+#include "link/messages.h"
+#include "link/report_reader.h"
+#include "link/station_link_linux.h"
+#include "upload/http_transport.h"
+#include "upload/upload_log.h"
+#include "upload/upload_requests.h"
+
+namespace {
+
+// Requests wait here while one is being delivered; a service that stays
+// unreachable must not make them pile up without bound.
+constexpr std::size_t QUEUE_LIMIT = 32;
+// At a stop, an upload in flight is given this long to finish.
+constexpr int STOP_GRACE_MS = 2000;
+
+struct PendingUpload {
+    UploadService service;
+    std::string request;
+};
+
+struct Service {
+    AppConfig config;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<PendingUpload> queue;
+    bool stopping = false;
+    bool busy = false;
+};
+
+Service* service = nullptr;
+
+// What one request's exchanges said.
+struct Verdict {
+    bool accepted;
+    bool replied;
+    std::string reason;
+};
+
+ClockTime localNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return ClockTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                     local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+void logResult(UploadService which, UploadOutcome outcome, const std::string& detail)
+{
+    const std::string line = uploadLogLine(localNow(), which, outcome, detail);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
+// stdout carries the log of results; the transport's own diagnostics go
+// beside it on stderr.
+void diagnosticToStderr(const char* text)
+{
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+}
+
+void onSuccess(void* context, UploadService)
+{
+    static_cast<Verdict*>(context)->accepted = true;
+}
+
+void onReply(void* context, UploadService, const char* reply, std::size_t length)
+{
+    auto& verdict = *static_cast<Verdict*>(context);
+    verdict.replied = true;
+    verdict.reason = replyReason(reply, length);
+}
+
+void deliver(const PendingUpload& upload)
+{
+    const UploadHost& host = service->config.services[upload.service].host;
+    Verdict verdict{false, false, std::string()};
+    TransportHooks hooks = defaultTransportHooks();
+    hooks.diagnostic = diagnosticToStderr;
+    hooks.reportSuccess = onSuccess;
+    hooks.reportReply = onReply;
+    hooks.context = &verdict;
+    uploadRequest(upload.request.c_str(), host.name, host.port, upload.service, hooks);
+    if (verdict.accepted)
+        logResult(upload.service, UploadOutcome::accepted, std::string());
+    else if (verdict.replied)
+        logResult(upload.service, UploadOutcome::refused, verdict.reason);
+    else
+        logResult(upload.service, UploadOutcome::noAnswer, std::string());
+}
+
+void workerLoop()
+{
+    for (;;) {
+        PendingUpload upload;
+        {
+            std::unique_lock<std::mutex> lock(service->lock);
+            service->changed.wait(lock, [] { return service->stopping || !service->queue.empty(); });
+            if (service->stopping)
+                return;
+            upload = std::move(service->queue.front());
+            service->queue.pop_front();
+            service->busy = true;
+        }
+        deliver(upload);
+        {
+            std::lock_guard<std::mutex> lock(service->lock);
+            service->busy = false;
+        }
+        service->changed.notify_all();
+    }
+}
+
+// The console's text wrapped into the service's request, as the Windows
+// program builds it (the same builder, then the same re-encoding of the
+// whole request, with the code page Western Windows systems have).
+void buildRequest(UploadService which, const std::uint8_t* consoleBuffer)
+{
+    const ServiceConfig& settings = service->config.services[which];
+    if (!settings.upload || !consoleBuffer)
+        return;
+    char consoleText[UPLOAD_TEXT_SIZE];
+    std::memcpy(consoleText, consoleBuffer, sizeof consoleText);
+    char request[REQUEST_BUFFER_SIZE];
+    char encoded[REQUEST_BUFFER_SIZE];
+    if (composeUploadRequest(which, settings.stationId, settings.key, consoleText, sizeof consoleText,
+                             settings.host.name, request) == 0
+        || reencodeWindows1252AsUtf8(request, encoded, sizeof encoded) == 0) {
+        logResult(which, UploadOutcome::notSent,
+                  settings.stationId[0] == '\0' || settings.key[0] == '\0' ? "no station id or key configured"
+                                                                           : "the request does not fit 1023 bytes");
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(service->lock);
+        if (service->queue.size() >= QUEUE_LIMIT) {
+            logResult(which, UploadOutcome::notSent, "too many uploads waiting");
+            return;
+        }
+        service->queue.push_back(PendingUpload{which, encoded});
+    }
+    service->changed.notify_all();
+}
+
+void onMessage(void*, unsigned message, std::intptr_t lParam)
+{
+    const auto* buffer = reinterpret_cast<const std::uint8_t*>(lParam);
+    switch (message) {
+    case WM_FRAME_FB:
+        buildRequest(SERVICE_WEATHER_UNDERGROUND, buffer);
+        break;
+    case WM_FRAME_F1:
+        buildRequest(SERVICE_WEATHERCLOUD, buffer);
+        break;
+    default:
+        break;
+    }
+}
+
+void announce(const AppConfig& config, const CliOptions& options)
+{
+    std::fprintf(stderr, "aerovane: service started; console %s\n",
+                 options.consolePath.empty() ? "on USB" : options.consolePath.c_str());
+    for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
+        const ServiceConfig& settings = config.services[s];
+        const char* name = uploadServiceName(static_cast<UploadService>(s));
+        if (!settings.upload)
+            std::fprintf(stderr, "aerovane: %s: upload off\n", name);
+        else if (settings.stationId[0] == '\0' || settings.key[0] == '\0')
+            std::fprintf(stderr, "aerovane: %s: upload on, but no station id or key is configured\n", name);
+        else
+            std::fprintf(stderr, "aerovane: %s: upload on for station %s via %s:%d\n", name, settings.stationId,
+                         settings.host.name, settings.host.port);
+    }
+    std::fflush(stderr);
+}
+
+// Waits for the upload in flight, a little.
+bool settleWorker()
+{
+    std::unique_lock<std::mutex> lock(service->lock);
+    service->stopping = true;
+    service->changed.notify_all();
+    return service->changed.wait_for(lock, std::chrono::milliseconds(STOP_GRACE_MS),
+                                     [] { return !service->busy; });
+}
+
+} // namespace
+
+int runService(const CliOptions& options, const AppConfig& config)
+{
+    service = new Service;
+    service->config = config;
+    announce(config, options);
+    std::thread worker(workerLoop);
+    if (!startStationLink(options.consolePath.c_str(), nullptr, 0, nullptr, LinkEvents{reportConnectionOnStderr, onMessage, nullptr})) {
+        std::fprintf(stderr, "aerovane: cannot start the reader\n");
+        settleWorker();
+        worker.join();
+        return 1;
+    }
+    waitForStopSignal();
+    stopStationLink();
+    if (settleWorker()) {
+        worker.join();
+    } else {
+        // A request still waiting on a silent server: the process ends
+        // around it rather than keep systemd waiting.
+        std::fprintf(stderr, "aerovane: stopping with an upload unfinished\n");
+        worker.detach();
+    }
+    std::fprintf(stderr, "aerovane: service stopped\n");
+    return 0;
+}
