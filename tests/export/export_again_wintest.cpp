@@ -5,7 +5,6 @@
 // program's own windows in this process.
 #include <windows.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -21,20 +20,6 @@
 namespace {
 
 constexpr int RECORDS = 151;
-
-std::vector<char> bytesOf(const std::wstring& path)
-{
-    std::vector<char> bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file)
-        return bytes;
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(file);
-    return bytes;
-}
 
 class ExportAgain : public SimulatorExportTest {
 protected:
@@ -105,8 +90,8 @@ TEST_F(ExportAgain, LastPacketRepeatedAfterTheDownloadGivesTheSameSecondFile)
     exportInto(L"second.csv", 1);
     ASSERT_FALSE(HasFatalFailure());
 
-    const std::vector<char> first = bytesOf(tempPath(L"first.csv"));
-    const std::vector<char> second = bytesOf(tempPath(L"second.csv"));
+    const std::string first = fileBytes(tempPath(L"first.csv"));
+    const std::string second = fileBytes(tempPath(L"second.csv"));
     ASSERT_FALSE(first.empty());
     EXPECT_TRUE(first == second) << "first " << first.size() << " bytes, second " << second.size();
     expectEveryRecordOfTheLastTransfer(tempPath(L"second.csv"));

@@ -115,24 +115,6 @@ void fillHistory(int count)
     historyComplete = 1;
 }
 
-bool fileExists(const std::wstring& path)
-{
-    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string readAll(const std::wstring& path)
-{
-    std::string bytes;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file)
-        return bytes;
-    char buffer[65536];
-    std::size_t got;
-    while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        bytes.append(buffer, got);
-    std::fclose(file);
-    return bytes;
-}
 
 // LF characters of a UTF-16LE file: header and unit rows plus one per row.
 std::size_t lineFeeds(const std::string& bytes)
@@ -453,7 +435,7 @@ TEST_F(ExportJob, CompletedDownloadIsWrittenAndReportedFinished)
     onHistoryDone(dashboard);
     ASSERT_TRUE(awaitResult());
     EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, results());
-    const std::string bytes = readAll(target);
+    const std::string bytes = fileBytes(target);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ("\xFF\xFE", bytes.substr(0, 2));
     EXPECT_EQ(HEADER_LINE_FEEDS + 499, lineFeeds(bytes));
@@ -584,7 +566,7 @@ TEST_F(ExportJob, ExportRefusedUntilTheRunningExportHasFinished)
 
     ASSERT_TRUE(awaitResult());
     EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, results());
-    EXPECT_EQ(HEADER_LINE_FEEDS + static_cast<std::size_t>(count), lineFeeds(readAll(target)));
+    EXPECT_EQ(HEADER_LINE_FEEDS + static_cast<std::size_t>(count), lineFeeds(fileBytes(target)));
 
     // Once it is done the button works again.
     saveDialog.name = target;

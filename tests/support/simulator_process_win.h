@@ -48,3 +48,5 @@ std::string expectedRow(const std::string& record);
 
 // Whether a file exists at path.
 bool fileExists(const std::wstring& path);
+// The whole file; empty when it cannot be read.
+std::string fileBytes(const std::wstring& path);
