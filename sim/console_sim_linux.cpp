@@ -168,20 +168,13 @@ int main(int argc, char** argv)
         pointers.push_back(a.c_str());
 
     static SimOptions options;
-    defaultSimOptions(options);
-    char error[300];
-    if (!parseSimOptions(argc, pointers.data(), options, error, sizeof error)) {
-        std::fprintf(stderr, "aerovane-sim: %s (see --help)\n", error);
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(SIM_HELP_TEXT, stdout);
-        std::fputs("\nOn Linux the console is a Unix SOCK_SEQPACKET socket: --socket=PATH (or\n"
-                   "--pipe=PATH), default $XDG_RUNTIME_DIR/aerovane-console or /tmp/aerovane-console;\n"
-                   "reports go out as 64 bytes without the report-ID byte.\n",
-                   stdout);
-        return 0;
-    }
+    const int ended = takeSimCommandLine(
+        argc, pointers.data(), options,
+        "\nOn Linux the console is a Unix SOCK_SEQPACKET socket: --socket=PATH (or\n"
+        "--pipe=PATH), default $XDG_RUNTIME_DIR/aerovane-console or /tmp/aerovane-console;\n"
+        "reports go out as 64 bytes without the report-ID byte.\n");
+    if (ended >= 0)
+        return ended;
 
     const std::string path = socketPath(options);
     sockaddr_un address{};

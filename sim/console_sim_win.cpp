@@ -205,16 +205,9 @@ int wmain(int argc, wchar_t** argv)
         pointers.push_back(a.c_str());
 
     static SimOptions options;
-    defaultSimOptions(options);
-    char error[300];
-    if (!parseSimOptions(argc, pointers.data(), options, error, sizeof error)) {
-        std::fprintf(stderr, "aerovane-sim: %s (see --help)\n", error);
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(SIM_HELP_TEXT, stdout);
-        return 0;
-    }
+    const int ended = takeSimCommandLine(argc, pointers.data(), options, nullptr);
+    if (ended >= 0)
+        return ended;
 
     Shell shell{INVALID_HANDLE_VALUE, nullptr, nullptr, options.verbose};
     if (options.logPath[0]) {

@@ -256,3 +256,19 @@ int parseSimOptions(int argc, const char* const* argv, SimOptions& o, char* erro
     }
     return 1;
 }
+
+int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, const char* platformHelp)
+{
+    defaultSimOptions(options);
+    char error[300];
+    if (!parseSimOptions(argc, argv, options, error, sizeof error)) {
+        std::fprintf(stderr, "aerovane-sim: %s (see --help)\n", error);
+        return 2;
+    }
+    if (!options.help)
+        return -1;
+    std::fputs(SIM_HELP_TEXT, stdout);
+    if (platformHelp)
+        std::fputs(platformHelp, stdout);
+    return 0;
+}

@@ -58,3 +58,9 @@ int parseSimOptions(int argc, const char* const* argv, SimOptions& options, char
 
 // The --help text: every option with its default.
 extern const char SIM_HELP_TEXT[];
+
+// The simulator's command line as its program starts (argv in UTF-8): a bad
+// option is told on stderr (exit code 2), --help prints the help text and
+// then `platformHelp` (if any) on stdout (exit code 0). -1 when the
+// simulator is to run with `options`.
+int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, const char* platformHelp);
