@@ -66,3 +66,72 @@ int isoRecordTime(const wchar_t* recordDate, const wchar_t* recordTime, char out
     *p = '\0';
     return 1;
 }
+
+namespace {
+
+void civilFromDays(std::int64_t z, int& year, int& month, int& day)
+{
+    z += 719468;
+    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    const std::int64_t doe = z - era * 146097;
+    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const std::int64_t mp = (5 * doy + 2) / 153;
+    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
+    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
+    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+}
+
+int isoField(const char* text, int count, int& value)
+{
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return 0;
+        value = value * 10 + (text[i] - '0');
+    }
+    return 1;
+}
+
+} // namespace
+
+std::int64_t daysFromCivil(int y, int m, int d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const std::int64_t yoe = y - era * 400;
+    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+std::int64_t minutesFromCivil(const CivilMinute& t)
+{
+    return daysFromCivil(t.year, t.month, t.day) * MINUTES_PER_DAY + t.hour * 60 + t.minute;
+}
+
+CivilMinute civilFromMinutes(std::int64_t minutes)
+{
+    std::int64_t day = minutes / MINUTES_PER_DAY;
+    if (minutes % MINUTES_PER_DAY != 0 && minutes < 0)
+        --day;
+    const auto rest = static_cast<int>(minutes - day * MINUTES_PER_DAY);
+    CivilMinute t{};
+    civilFromDays(day, t.year, t.month, t.day);
+    t.hour = rest / 60;
+    t.minute = rest % 60;
+    return t;
+}
+
+int isoTimeMinutes(const char* iso, std::int64_t& minutes)
+{
+    CivilMinute t{};
+    if (!iso || !isoField(iso, 4, t.year) || iso[4] != '-' || !isoField(iso + 5, 2, t.month) || iso[7] != '-'
+        || !isoField(iso + 8, 2, t.day) || iso[10] != 'T' || !isoField(iso + 11, 2, t.hour) || iso[13] != ':'
+        || !isoField(iso + 14, 2, t.minute) || iso[16] != '\0')
+        return 0;
+    if (t.year < 1 || t.month < 1 || t.month > 12 || t.day < 1 || t.day > 31 || t.hour > 23 || t.minute > 59)
+        return 0;
+    minutes = minutesFromCivil(t);
+    return 1;
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 constexpr std::size_t ISO_TIME_SIZE = 17; // "YYYY-MM-DDTHH:MM" and the zero
 
@@ -12,3 +13,24 @@ constexpr std::size_t ISO_TIME_SIZE = 17; // "YYYY-MM-DDTHH:MM" and the zero
 // record): month 1..12, day 1..31, hour 0..23, minute 0..59, year 1..9999,
 // nothing after the numbers.
 int isoRecordTime(const wchar_t* recordDate, const wchar_t* recordTime, char out[ISO_TIME_SIZE]);
+
+// A local date-time as minutes since 1970-01-01 00:00 of the same clock, so
+// times can be subtracted and bucketed without any time zone. Proleptic
+// Gregorian; a day past the month's end runs on into the next month.
+struct CivilMinute {
+    int year;
+    int month;
+    int day;
+    int hour;
+    int minute;
+};
+
+constexpr std::int64_t MINUTES_PER_DAY = 1440;
+
+std::int64_t daysFromCivil(int year, int month, int day);
+std::int64_t minutesFromCivil(const CivilMinute& time);
+CivilMinute civilFromMinutes(std::int64_t minutes);
+
+// Reads "YYYY-MM-DDTHH:MM" as isoRecordTime writes it. Returns 1, or 0 when
+// the text is not exactly that shape with the same ranges.
+int isoTimeMinutes(const char* iso, std::int64_t& minutes);

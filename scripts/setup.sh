@@ -17,8 +17,10 @@ packages="$packages fonts-liberation libxrender1 libxrandr2 libxinerama1"
 # The help document (groff -ms, Ghostscript's ps2pdf, netpbm for its
 # screenshots, poppler's pdftotext to check it) and the release zip.
 packages="$packages groff ghostscript netpbm poppler-utils zip"
-# The Linux program's console access (hidapi, hidraw back end).
-packages="$packages libhidapi-dev"
+# The Linux program's console access (hidapi, hidraw back end), its archive
+# (SQLite) and the browser that loads its report page in the tests (headless
+# Chromium, driven through ChromeDriver).
+packages="$packages libhidapi-dev libsqlite3-dev chromium chromium-driver"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"

@@ -6,7 +6,6 @@
 namespace {
 
 constexpr double PI = 3.14159265358979323846;
-constexpr std::int64_t MINUTES_PER_DAY = 1440;
 
 // Salts keep the noise of one quantity independent of another's.
 enum Salt : std::uint32_t {
@@ -78,29 +77,6 @@ double clampTo(double v, double low, double high)
 int tenths(double v)
 {
     return static_cast<int>(std::llround(v * 10.0));
-}
-
-std::int64_t daysFromCivil(int y, int m, int d)
-{
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const std::int64_t yoe = y - era * 400;
-    const std::int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const std::int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-void civilFromDays(std::int64_t z, int& year, int& month, int& day)
-{
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const std::int64_t doe = z - era * 146097;
-    const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const std::int64_t mp = (5 * doy + 2) / 153;
-    day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
-    month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-    year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
 }
 
 int daysInMonth(int year, int month)
@@ -297,22 +273,6 @@ long long scaledRound(double v)
 }
 
 } // namespace
-
-std::int64_t minutesFromCivil(const SimDateTime& t)
-{
-    return daysFromCivil(t.year, t.month, t.day) * MINUTES_PER_DAY + t.hour * 60 + t.minute;
-}
-
-SimDateTime civilFromMinutes(std::int64_t minutes)
-{
-    const std::int64_t day = floorDiv(minutes, MINUTES_PER_DAY);
-    const auto rest = static_cast<int>(minutes - day * MINUTES_PER_DAY);
-    SimDateTime t{};
-    civilFromDays(day, t.year, t.month, t.day);
-    t.hour = rest / 60;
-    t.minute = rest % 60;
-    return t;
-}
 
 int isValidCivil(const SimDateTime& t)
 {

@@ -8,18 +8,12 @@
 #include <cstddef>
 #include <cstdint>
 
-// Local civil time, minute resolution. The console knows no time zone.
-struct SimDateTime {
-    int year;
-    int month;  // 1..12
-    int day;    // 1..31
-    int hour;   // 0..23
-    int minute; // 0..59
-};
+#include "readings/record_time.h"
 
-// Minutes since 1970-01-01 00:00 (negative before), proleptic Gregorian.
-std::int64_t minutesFromCivil(const SimDateTime& time);
-SimDateTime civilFromMinutes(std::int64_t minutes);
+// Local civil time, minute resolution. The console knows no time zone.
+// minutesFromCivil and civilFromMinutes count from 1970-01-01 00:00.
+using SimDateTime = CivilMinute;
+
 // 1 when the fields name a real date and time.
 int isValidCivil(const SimDateTime& time);
 
