@@ -11,7 +11,7 @@ find_library(HIDAPI_HIDRAW_LIBRARY hidapi-hidraw REQUIRED)
 
 add_library(aerovane_linux STATIC ${LINUX_SHELL_SOURCES})
 target_include_directories(aerovane_linux PUBLIC ${HIDAPI_INCLUDE_DIR})
-target_link_libraries(aerovane_linux PUBLIC aerovane_core ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
+target_link_libraries(aerovane_linux PUBLIC aerovane_core aerovane_archive ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
 aerovane_warnings(aerovane_linux)
 
 add_executable(aerovane ${CMAKE_SOURCE_DIR}/app/main_linux.cpp)

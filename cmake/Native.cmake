@@ -35,3 +35,4 @@ endforeach()
 add_test(NAME core.includes COMMAND sh ${CMAKE_SOURCE_DIR}/scripts/check-core-includes.sh)
 
 include(cmake/Linux.cmake)
+include(cmake/Archive.cmake)

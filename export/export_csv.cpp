@@ -99,13 +99,20 @@ std::string csvRowLine(const StationRecord& slot, const ExportRequest& request, 
 ExportOutcome writeCsvFile(std::FILE* file, const StationRecord* slots, std::size_t count,
                            const ExportRequest& request, const UnitSettings& units, const LinkFlag& cancel)
 {
+    SlotSource source{slots, count, 0};
+    return writeCsvFile(file, slotExportSource(source), request, units, cancel);
+}
+
+ExportOutcome writeCsvFile(std::FILE* file, ExportSource source, const ExportRequest& request,
+                           const UnitSettings& units, const LinkFlag& cancel)
+{
     ExportOutcome outcome = ExportOutcome::written;
     const std::string header = csvHeaderLine(request.dataSets, units);
     if (exportWrite(header.data(), header.size(), file) != header.size()) {
         outcome = ExportOutcome::failed;
     } else {
-        for (std::size_t i = 0; i < count; ++i) {
-            const std::string row = csvRowLine(slots[i], request, units);
+        while (const StationRecord* record = source.next(source.context)) {
+            const std::string row = csvRowLine(*record, request, units);
             if (!row.empty() && exportWrite(row.data(), row.size(), file) != row.size()) {
                 outcome = ExportOutcome::failed;
                 break;

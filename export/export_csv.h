@@ -32,3 +32,5 @@ std::string csvRowLine(const StationRecord& slot, const ExportRequest& request, 
 // failing write or close is `failed`.
 ExportOutcome writeCsvFile(std::FILE* file, const StationRecord* slots, std::size_t count,
                            const ExportRequest& request, const UnitSettings& units, const LinkFlag& cancel);
+ExportOutcome writeCsvFile(std::FILE* file, ExportSource source, const ExportRequest& request,
+                           const UnitSettings& units, const LinkFlag& cancel);

@@ -408,8 +408,30 @@ int writeExportRow(const StationRecord& slot, std::FILE* file, const ExportReque
     return writeRow(slot, file, request, plan, nullptr);
 }
 
+namespace {
+
+const StationRecord* nextSlot(void* context)
+{
+    auto& source = *static_cast<SlotSource*>(context);
+    return source.taken < source.count ? &source.slots[source.taken++] : nullptr;
+}
+
+} // namespace
+
+ExportSource slotExportSource(SlotSource& slots)
+{
+    return ExportSource{nextSlot, &slots};
+}
+
 ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::size_t count,
                               const ExportRequest& request, const LinkFlag& cancel)
+{
+    SlotSource source{slots, count, 0};
+    return writeExportFile(file, slotExportSource(source), request, cancel);
+}
+
+ExportOutcome writeExportFile(std::FILE* file, ExportSource source, const ExportRequest& request,
+                              const LinkFlag& cancel)
 {
     // A stream that keeps its small default buffer is slower, not wrong.
     std::setvbuf(file, nullptr, _IOFBF, STREAM_BUFFER_SIZE);
@@ -421,12 +443,12 @@ ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::
     if (writeExportHeader(file, plan.units) == 0) {
         outcome = ExportOutcome::failed;
     } else {
-        for (std::size_t i = 0; i < count; ++i) {
+        while (const StationRecord* record = source.next(source.context)) {
             // The user may change the units between two rows.
             const UnitSettings units = currentUnitSettings();
             if (!sameUnits(units, plan.units))
                 makeRowPlan(plan, request.dataSets, units);
-            if (writeRow(slots[i], file, request, plan, memo) == 0) {
+            if (writeRow(*record, file, request, plan, memo) == 0) {
                 outcome = ExportOutcome::failed;
                 break;
             }

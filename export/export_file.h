@@ -37,6 +37,22 @@ int writeExportRow(const StationRecord& slot, std::FILE* file, const ExportReque
 
 enum class ExportOutcome { written, cancelled, failed };
 
+// Where the rows of a file come from, one record at a time: a download's
+// slots, or the archive. `next` returns null at the end; the record it
+// returns stays valid until the next call.
+struct ExportSource {
+    const StationRecord* (*next)(void* context);
+    void* context;
+};
+
+// A source over slots[0..count).
+struct SlotSource {
+    const StationRecord* slots;
+    std::size_t count;
+    std::size_t taken;
+};
+ExportSource slotExportSource(SlotSource& slots);
+
 // The whole file on a stream just opened "wb": the header, then the rows of
 // slots[0..count) in order, each with the unit settings current when it is
 // written (the user may change them meanwhile). `cancel` is tested after
@@ -45,3 +61,6 @@ enum class ExportOutcome { written, cancelled, failed };
 // last buffered bytes not written) is a failure like any failing write.
 ExportOutcome writeExportFile(std::FILE* file, const StationRecord* slots, std::size_t count,
                               const ExportRequest& request, const LinkFlag& cancel);
+// The same from any source: `cancel` is tested after each record it gives.
+ExportOutcome writeExportFile(std::FILE* file, ExportSource source, const ExportRequest& request,
+                              const LinkFlag& cancel);

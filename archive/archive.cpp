@@ -1,0 +1,483 @@
+#include "archive/archive.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "readings/field_names.h"
+
+namespace {
+
+// A reader waits this long for a writer's checkpoint; the writer for a
+// reader that holds the file.
+constexpr int BUSY_TIMEOUT_MS = 5000;
+
+bool isKeyField(int field)
+{
+    return field == StationFields::recordDate || field == StationFields::recordTime;
+}
+
+// The value columns, comma-separated, each name after `prefix`: every field
+// but the date and time, which make the key.
+std::string valueColumns(const char* prefix, bool withTypes)
+{
+    std::string text;
+    for (int f = 0; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
+        if (isKeyField(f))
+            continue;
+        if (!text.empty())
+            text += ", ";
+        text += prefix;
+        text += stationFieldName(f);
+        if (withTypes)
+            text += f == StationFields::windDirPoint ? " TEXT" : " REAL";
+    }
+    return text;
+}
+
+// Version 1: observations, lines set aside, and the record of migrations.
+std::string schemaVersion1()
+{
+    return "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
+           "CREATE TABLE observation ("
+           " time TEXT NOT NULL,"
+           " source INTEGER NOT NULL CHECK (source IN (1, 2)),"
+           " line TEXT NOT NULL,"
+           " stored TEXT NOT NULL,"
+           " " + valueColumns("", true) + ","
+           " UNIQUE (time, source));"
+           "CREATE TABLE set_aside ("
+           " time TEXT NOT NULL,"
+           " source INTEGER NOT NULL,"
+           " line TEXT NOT NULL,"
+           " stored TEXT NOT NULL,"
+           " UNIQUE (time, source, line));";
+}
+
+// Migration n brings a file of version n - 1 to version n.
+std::string migrationTo(int version)
+{
+    switch (version) {
+    case 1:
+        return schemaVersion1();
+    default:
+        return std::string();
+    }
+}
+
+const char STORED_NOW[] = "strftime('%Y-%m-%dT%H:%M:%SZ','now')";
+
+} // namespace
+
+std::unique_ptr<Archive> Archive::open(const std::string& path, ArchiveAccess mode, std::string& error)
+{
+    std::unique_ptr<Archive> archive(new Archive);
+    const bool writing = mode == ArchiveAccess::write;
+    if (writing) {
+        // One writer: a second service on the same file would merge every
+        // download twice. The lock goes with the process, however it ends.
+        archive->lockFd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0640);
+        if (archive->lockFd < 0) {
+            error = "cannot open the archive " + path + ": " + std::strerror(errno);
+            return nullptr;
+        }
+        if (flock(archive->lockFd, LOCK_EX | LOCK_NB) != 0) {
+            error = "the archive " + path + " is in use by another aerovane run";
+            return nullptr;
+        }
+    } else if (::access(path.c_str(), F_OK) != 0) {
+        error = "no archive at " + path + " (aerovane run makes it)";
+        return nullptr;
+    }
+    const int flags = writing ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+    if (sqlite3_open_v2(path.c_str(), &archive->db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+        error = "cannot open the archive " + path + ": " + sqlite3_errmsg(archive->db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(archive->db, BUSY_TIMEOUT_MS);
+    sqlite3_extended_result_codes(archive->db, 1);
+    if (writing) {
+        if (!archive->execute("PRAGMA journal_mode=WAL") || !archive->execute("PRAGMA synchronous=FULL")
+            || !archive->migrate()) {
+            error = "cannot use the archive " + path + ": " + archive->error;
+            return nullptr;
+        }
+    } else {
+        sqlite3_stmt* statement = nullptr;
+        int version = -1;
+        if (sqlite3_prepare_v2(archive->db, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            version = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        if (version != ARCHIVE_SCHEMA_VERSION) {
+            error = version < 0 ? "cannot read the archive " + path + ": " + sqlite3_errmsg(archive->db)
+                  : version == 0 ? "the archive " + path + " holds no observations yet"
+                                 : "the archive " + path + " has schema " + std::to_string(version)
+                                       + "; this aerovane reads schema " + std::to_string(ARCHIVE_SCHEMA_VERSION);
+            return nullptr;
+        }
+    }
+    if (!archive->prepareStatements()) {
+        error = "cannot use the archive " + path + ": " + archive->error;
+        return nullptr;
+    }
+    return archive;
+}
+
+Archive::~Archive()
+{
+    sqlite3_finalize(insert);
+    sqlite3_finalize(storedLine);
+    sqlite3_finalize(setAside);
+    if (db)
+        sqlite3_close(db);
+    // Closing any descriptor of the file drops SQLite's own POSIX locks on
+    // it, so this one goes last.
+    if (lockFd >= 0)
+        ::close(lockFd);
+}
+
+void Archive::setLog(std::function<void(const std::string&)> logTo)
+{
+    log = std::move(logTo);
+}
+
+void Archive::note(const std::string& text)
+{
+    if (log)
+        log(text);
+}
+
+void Archive::fail(const char* what)
+{
+    error = std::string(what) + ": " + sqlite3_errmsg(db);
+}
+
+int Archive::execute(const char* sql)
+{
+    char* message = nullptr;
+    if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        error = message ? message : "unknown failure";
+        sqlite3_free(message);
+        return 0;
+    }
+    return 1;
+}
+
+int Archive::migrate()
+{
+    for (;;) {
+        // The version is read inside the step's transaction, so two
+        // programs starting at once cannot both apply one step.
+        if (!execute("BEGIN IMMEDIATE"))
+            return 0;
+        sqlite3_stmt* statement = nullptr;
+        int version = -1;
+        if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            version = sqlite3_column_int(statement, 0);
+        sqlite3_finalize(statement);
+        if (version == ARCHIVE_SCHEMA_VERSION)
+            return execute("COMMIT");
+        std::string step;
+        if (version < 0) {
+            fail("cannot read its schema version");
+        } else if (version > ARCHIVE_SCHEMA_VERSION) {
+            error = "it was written by a newer aerovane (schema " + std::to_string(version)
+                  + "; this one knows up to " + std::to_string(ARCHIVE_SCHEMA_VERSION) + ")";
+        } else {
+            const int next = version + 1;
+            step = migrationTo(next) + "INSERT INTO schema_version VALUES (" + std::to_string(next) + ", "
+                 + STORED_NOW + ");PRAGMA user_version=" + std::to_string(next) + ";";
+        }
+        if (step.empty() || !execute(step.c_str()) || !execute("COMMIT")) {
+            const std::string why = error;
+            execute("ROLLBACK");
+            error = why;
+            return 0;
+        }
+    }
+}
+
+int Archive::prepareStatements()
+{
+    std::string values = "?1, ?2, ?3, " + std::string(STORED_NOW);
+    for (int f = 0, n = 4; f < static_cast<int>(STATION_FIELD_COUNT); ++f)
+        if (!isKeyField(f))
+            values += ", ?" + std::to_string(n++);
+    const std::string insertSql = "INSERT INTO observation (time, source, line, stored, " + valueColumns("", false)
+                                + ") VALUES (" + values + ") ON CONFLICT (time, source) DO NOTHING";
+    const std::string setAsideSql =
+        "INSERT INTO set_aside VALUES (?1, ?2, ?3, " + std::string(STORED_NOW) + ") ON CONFLICT DO NOTHING";
+    // A reader never writes: its statements stay unprepared.
+    if (sqlite3_db_readonly(db, "main") == 1)
+        return 1;
+    if (sqlite3_prepare_v2(db, insertSql.c_str(), -1, &insert, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(db, "SELECT line FROM observation WHERE time = ?1 AND source = ?2", -1, &storedLine,
+                              nullptr)
+               != SQLITE_OK
+        || sqlite3_prepare_v2(db, setAsideSql.c_str(), -1, &setAside, nullptr) != SQLITE_OK) {
+        fail("cannot prepare its statements");
+        return 0;
+    }
+    return 1;
+}
+
+int Archive::insertRow(const ArchiveRow& row, RowSource source, bool& inserted)
+{
+    sqlite3_reset(insert);
+    sqlite3_bind_text(insert, 1, row.time, -1, SQLITE_STATIC);
+    sqlite3_bind_int(insert, 2, static_cast<int>(source));
+    sqlite3_bind_text(insert, 3, row.line, static_cast<int>(row.lineLength), SQLITE_STATIC);
+    for (int f = 0, n = 4; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
+        if (isKeyField(f))
+            continue;
+        if (f == StationFields::windDirPoint) {
+            if (row.windDirPoint[0] != '\0')
+                sqlite3_bind_text(insert, n, row.windDirPoint, -1, SQLITE_STATIC);
+            else
+                sqlite3_bind_null(insert, n);
+        } else if (hasValue(row.value[f])) {
+            sqlite3_bind_double(insert, n, row.value[f]);
+        } else {
+            sqlite3_bind_null(insert, n);
+        }
+        ++n;
+    }
+    const int result = sqlite3_step(insert);
+    sqlite3_reset(insert);
+    if (result != SQLITE_DONE) {
+        fail("cannot store an observation");
+        return 0;
+    }
+    inserted = sqlite3_changes(db) == 1;
+    return 1;
+}
+
+LiveOutcome Archive::storeLive(const char* text, std::size_t maxBytes)
+{
+    ArchiveRow row;
+    const char* reason = "";
+    const RowVerdict verdict = readArchiveRow(text, maxBytes, row, reason);
+    if (verdict != RowVerdict::accepted) {
+        note(std::string("refused a malformed live observation (") + (verdict == RowVerdict::empty ? "empty" : reason)
+             + ")");
+        return LiveOutcome::malformed;
+    }
+    // One statement is its own transaction.
+    bool inserted = false;
+    if (!insertRow(row, RowSource::live, inserted))
+        return LiveOutcome::failed;
+    return inserted ? LiveOutcome::stored : LiveOutcome::sameMinute;
+}
+
+int Archive::mergeHistory(const StationRecord* slots, std::size_t count, MergeCounts& counts)
+{
+    for (std::size_t start = 0; start < count; start += MERGE_BATCH) {
+        const std::size_t end = count - start < MERGE_BATCH ? count : start + MERGE_BATCH;
+        if (!execute("BEGIN IMMEDIATE"))
+            return 0;
+        MergeCounts batch{};
+        bool ok = true;
+        for (std::size_t i = start; i < end && ok; ++i) {
+            ArchiveRow row;
+            const char* reason = "";
+            const RowVerdict verdict = readArchiveRow(slots[i].text, STATION_RECORD_SIZE, row, reason);
+            if (verdict == RowVerdict::empty) {
+                ++batch.empty;
+                continue;
+            }
+            if (verdict == RowVerdict::malformed) {
+                ++batch.malformed;
+                note("refused a malformed record from the console (" + std::string(reason) + ")");
+                continue;
+            }
+            bool inserted = false;
+            ok = insertRow(row, RowSource::history, inserted);
+            if (!ok)
+                break;
+            if (inserted) {
+                ++batch.added;
+                continue;
+            }
+            sqlite3_reset(storedLine);
+            sqlite3_bind_text(storedLine, 1, row.time, -1, SQLITE_STATIC);
+            sqlite3_bind_int(storedLine, 2, static_cast<int>(RowSource::history));
+            if (sqlite3_step(storedLine) != SQLITE_ROW) {
+                fail("cannot read a stored observation");
+                ok = false;
+                break;
+            }
+            const auto* stored = static_cast<const char*>(sqlite3_column_blob(storedLine, 0));
+            const auto storedLength = static_cast<std::size_t>(sqlite3_column_bytes(storedLine, 0));
+            const bool same = storedLength == row.lineLength && std::memcmp(stored, row.line, row.lineLength) == 0;
+            sqlite3_reset(storedLine);
+            if (same) {
+                ++batch.alreadyPresent;
+                continue;
+            }
+            sqlite3_reset(setAside);
+            sqlite3_bind_text(setAside, 1, row.time, -1, SQLITE_STATIC);
+            sqlite3_bind_int(setAside, 2, static_cast<int>(RowSource::history));
+            sqlite3_bind_text(setAside, 3, row.line, static_cast<int>(row.lineLength), SQLITE_STATIC);
+            if (sqlite3_step(setAside) != SQLITE_DONE) {
+                fail("cannot set a record aside");
+                ok = false;
+                break;
+            }
+            sqlite3_reset(setAside);
+            if (sqlite3_changes(db) == 1) {
+                ++batch.setAside;
+                note(std::string("the console's record of ") + row.time
+                     + " differs from the one archived; the archived one is kept, the new one set aside");
+            } else {
+                ++batch.alreadyPresent;
+            }
+        }
+        if (!ok || !execute("COMMIT")) {
+            const std::string why = error;
+            execute("ROLLBACK");
+            error = why;
+            return 0;
+        }
+        counts.added += batch.added;
+        counts.alreadyPresent += batch.alreadyPresent;
+        counts.setAside += batch.setAside;
+        counts.malformed += batch.malformed;
+        counts.empty += batch.empty;
+    }
+    return 1;
+}
+
+namespace {
+
+long countOf(sqlite3* db, const char* sql, int source)
+{
+    sqlite3_stmt* statement = nullptr;
+    long count = -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+        if (source != 0)
+            sqlite3_bind_int(statement, 1, source);
+        if (sqlite3_step(statement) == SQLITE_ROW)
+            count = static_cast<long>(sqlite3_column_int64(statement, 0));
+    }
+    sqlite3_finalize(statement);
+    return count;
+}
+
+// One row per time: the console's record where both sources hold one.
+const char OBSERVATIONS_SQL[] =
+    "FROM observation o WHERE (o.source = 1 OR NOT EXISTS"
+    " (SELECT 1 FROM observation h WHERE h.time = o.time AND h.source = 1))";
+
+} // namespace
+
+long Archive::countRows(RowSource source)
+{
+    return countOf(db, "SELECT count(*) FROM observation WHERE source = ?1", static_cast<int>(source));
+}
+
+long Archive::countSetAside()
+{
+    return countOf(db, "SELECT count(*) FROM set_aside", 0);
+}
+
+int Archive::forEachObservation(std::int64_t fromMinute,
+                                const std::function<void(std::int64_t minute, const double* values)>& each)
+{
+    const CivilMinute from = civilFromMinutes(fromMinute);
+    char fromTime[32];
+    std::snprintf(fromTime, sizeof fromTime, "%04d-%02d-%02dT%02d:%02d", from.year, from.month, from.day, from.hour,
+                  from.minute);
+    const std::string sql = "SELECT o.time, " + valueColumns("o.", false) + " " + OBSERVATIONS_SQL
+                          + " AND o.time >= ?1 ORDER BY o.time";
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        fail("cannot read observations");
+        return 0;
+    }
+    sqlite3_bind_text(statement, 1, fromTime, -1, SQLITE_TRANSIENT);
+    double values[STATION_FIELD_COUNT];
+    int result = SQLITE_ROW;
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+        std::int64_t minute = 0;
+        if (!isoTimeMinutes(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), minute))
+            continue;
+        for (int f = 0, column = 1; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
+            values[f] = NAN;
+            if (isKeyField(f))
+                continue;
+            if (f != StationFields::windDirPoint && sqlite3_column_type(statement, column) != SQLITE_NULL)
+                values[f] = sqlite3_column_double(statement, column);
+            ++column;
+        }
+        each(minute, values);
+    }
+    sqlite3_finalize(statement);
+    if (result != SQLITE_DONE) {
+        fail("cannot read observations");
+        return 0;
+    }
+    return 1;
+}
+
+int Archive::latestObservation(StationRecord& record, std::int64_t& minute)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, "SELECT time, line FROM observation ORDER BY time DESC, source ASC LIMIT 1", -1,
+                           &statement, nullptr)
+        != SQLITE_OK) {
+        fail("cannot read observations");
+        return 0;
+    }
+    int found = 0;
+    if (sqlite3_step(statement) == SQLITE_ROW
+        && isoTimeMinutes(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), minute)) {
+        const auto* line = static_cast<const char*>(sqlite3_column_blob(statement, 1));
+        found = recordFromLine(line, static_cast<std::size_t>(sqlite3_column_bytes(statement, 1)), record);
+    }
+    sqlite3_finalize(statement);
+    return found;
+}
+
+RecordCursor::RecordCursor(Archive& archive, const std::string& fromTime, const std::string& toTime)
+{
+    const char* sql = "SELECT line FROM observation WHERE source = 1 AND (?1 = '' OR time >= ?1)"
+                      " AND (?2 = '' OR time <= ?2) ORDER BY time";
+    if (sqlite3_prepare_v2(archive.db, sql, -1, &statement, nullptr) != SQLITE_OK) {
+        readFailed = true;
+        return;
+    }
+    sqlite3_bind_text(statement, 1, fromTime.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_text(statement, 2, toTime.c_str(), -1, SQLITE_TRANSIENT);
+}
+
+RecordCursor::~RecordCursor()
+{
+    sqlite3_finalize(statement);
+}
+
+const StationRecord* RecordCursor::next()
+{
+    if (readFailed || !statement)
+        return nullptr;
+    const int result = sqlite3_step(statement);
+    if (result == SQLITE_DONE) {
+        sqlite3_finalize(statement);
+        statement = nullptr;
+        return nullptr;
+    }
+    const auto* line = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+    if (result != SQLITE_ROW
+        || !recordFromLine(line, static_cast<std::size_t>(sqlite3_column_bytes(statement, 0)), record)) {
+        readFailed = true;
+        return nullptr;
+    }
+    return &record;
+}
