@@ -5,7 +5,7 @@
 #include "export/export_options.h"
 
 const char CLI_USAGE[] =
-    "Usage: aerovane [--config=PATH] [--console=PATH] COMMAND [options]\n"
+    "Usage: aerovane [--config=PATH] [--console=PATH] [--archive=PATH] COMMAND [options]\n"
     "\n"
     "Commands\n"
     "  live [--json]        print each live observation in the configured units;\n"
@@ -18,30 +18,53 @@ const char CLI_USAGE[] =
     "      -o FILE          the file to write\n"
     "      --format=csv     UTF-8 comma-separated with an ISO date-time column\n"
     "                       (default: the Windows program's UTF-16 tab-separated file)\n"
-    "  run                  the service: keeps the console's clock and uploads to the\n"
-    "                       configured weather services, one log line per upload\n"
+    "      --from-archive   from the archive instead of the console: no download\n"
+    "  run                  the service: keeps the console's clock, uploads to the\n"
+    "                       configured weather services (one log line per upload),\n"
+    "                       stores every observation in the archive, merges the\n"
+    "                       console's history into it at start and then daily, and\n"
+    "                       refreshes the report page when [report] folder is set\n"
+    "  report -o DIR        write the report page DIR/index.html from the archive\n"
     "\n"
     "Options\n"
     "  --config=PATH        configuration file (default $XDG_CONFIG_HOME/aerovane/\n"
     "                       aerovane.conf, else ~/.config/aerovane/aerovane.conf, else\n"
     "                       /etc/aerovane.conf)\n"
     "  --console=PATH       the console simulator's socket instead of the USB console\n"
+    "  --archive=PATH       the archive (default: [archive] path in the configuration,\n"
+    "                       else $XDG_DATA_HOME/aerovane/archive.sqlite, else\n"
+    "                       ~/.local/share/aerovane/archive.sqlite)\n"
     "  --help, --version\n";
 
 namespace {
 
+constexpr unsigned bitOf(CliCommand command)
+{
+    return 1u << static_cast<unsigned>(command);
+}
+
+constexpr unsigned ANY = ~0u;
+constexpr unsigned EXPORT = bitOf(CliCommand::exportHistory);
+
 struct Option {
     const char* name;
     bool takesValue;
-    CliCommand only; // none: any command
+    unsigned commands; // bits of the commands that take it
 };
 
 const Option OPTIONS[] = {
-    {"--config", true, CliCommand::none},        {"--console", true, CliCommand::none},
-    {"--json", false, CliCommand::live},         {"--from", true, CliCommand::exportHistory},
-    {"--to", true, CliCommand::exportHistory},   {"--whole-period", false, CliCommand::exportHistory},
-    {"--sets", true, CliCommand::exportHistory}, {"--output", true, CliCommand::exportHistory},
-    {"-o", true, CliCommand::exportHistory},     {"--format", true, CliCommand::exportHistory},
+    {"--config", true, ANY},
+    {"--console", true, ANY},
+    {"--archive", true, ANY},
+    {"--json", false, bitOf(CliCommand::live)},
+    {"--from", true, EXPORT},
+    {"--to", true, EXPORT},
+    {"--whole-period", false, EXPORT},
+    {"--sets", true, EXPORT},
+    {"--output", true, EXPORT | bitOf(CliCommand::report)},
+    {"-o", true, EXPORT | bitOf(CliCommand::report)},
+    {"--format", true, EXPORT},
+    {"--from-archive", false, EXPORT},
 };
 
 const char* commandName(CliCommand command)
@@ -53,6 +76,8 @@ const char* commandName(CliCommand command)
         return "export";
     case CliCommand::run:
         return "run";
+    case CliCommand::report:
+        return "report";
     default:
         return "";
     }
@@ -66,6 +91,8 @@ CliCommand commandNamed(const char* name)
         return CliCommand::exportHistory;
     if (std::strcmp(name, "run") == 0)
         return CliCommand::run;
+    if (std::strcmp(name, "report") == 0)
+        return CliCommand::report;
     if (std::strcmp(name, "help") == 0)
         return CliCommand::help;
     return CliCommand::none;
@@ -92,6 +119,10 @@ int apply(const Given& given, CliOptions& options, std::string& error)
         options.configPath = value;
     else if (name == "--console")
         options.consolePath = value;
+    else if (name == "--archive")
+        options.archivePath = value;
+    else if (name == "--from-archive")
+        options.fromArchive = true;
     else if (name == "--json")
         options.json = true;
     else if (name == "--from")
@@ -182,15 +213,17 @@ int parseCommandLine(int argc, const char* const* argv, CliOptions& options, std
         }
     }
     if (options.command == CliCommand::none)
-        return refuse(error, "no command: live, export or run (see --help)");
+        return refuse(error, "no command: live, export, run or report (see --help)");
     for (int i = 0; i < givenCount; ++i) {
         const Option& option = *given[i].option;
-        if (option.only != CliCommand::none && option.only != options.command)
+        if ((option.commands & bitOf(options.command)) == 0)
             return refuse(error, std::string(option.name) + " is not an option of " + commandName(options.command));
         if (!apply(given[i], options, error))
             return 0;
     }
     if (options.command == CliCommand::exportHistory)
         return checkExport(options, error);
+    if (options.command == CliCommand::report && options.output.empty())
+        return refuse(error, "report needs -o DIR");
     return 1;
 }

@@ -1,16 +1,17 @@
 // The Linux program's entry point: the command line, the configuration,
-// then one of the three commands.
+// then one of the commands.
 #include <cstdio>
 #include <string>
 
 #include "app/cli_options.h"
+#include "app/service_linux.h"
 #include "app/stop_signal_linux.h"
 #include "dashboard/live_command_linux.h"
 #include "export/export_command_linux.h"
 #include "readings/units.h"
+#include "report/report_command_linux.h"
 #include "resources/resource_ids.h"
 #include "settings/config_linux.h"
-#include "upload/upload_service_linux.h"
 
 namespace {
 
@@ -45,7 +46,9 @@ int main(int argc, char** argv)
     case CliCommand::live:
         return runLive(options);
     case CliCommand::exportHistory:
-        return runExport(options);
+        return runExport(options, config);
+    case CliCommand::report:
+        return runReport(options, config);
     case CliCommand::run:
         return runService(options, config);
     default:

@@ -5,18 +5,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <thread>
 
 #include <unistd.h>
 
 #include "app/stop_signal_linux.h"
+#include "archive/archive.h"
+#include "settings/data_paths_linux.h"
 #include "export/export_csv.h"
 #include "export/export_file.h"
 #include "export/export_job.h"
 #include "export/export_options.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
+#include "link/history_download_linux.h"
 #include "link/station_link_linux.h"
 #include "readings/text_output.h"
 #include "readings/units.h"
@@ -26,50 +30,18 @@ namespace {
 constexpr int TICK_MS = 100;
 // How long a console that is not there yet is waited for.
 constexpr int CONNECT_WAIT_MS = 5000;
-// The answer to CMD_READ_CURRENT is let through before the history is
-// asked for: a live observation in the middle of a download ends it.
-constexpr int FIRST_LIVE_WAIT_MS = 3000;
 constexpr int PROGRESS_BAR_WIDTH = 30;
 
-// Set on the reader thread, read on the main thread.
-struct Download {
-    std::atomic<bool> liveSeen{false};
-    std::atomic<bool> noHistory{false};
-    std::atomic<bool> done{false};
-    std::atomic<bool> lost{false};
-    std::atomic<unsigned long> total{0};
-    std::atomic<unsigned long> received{0};
-};
-
-Download download;
+HistoryDownload download;
 
 void onMessage(void*, unsigned message, std::intptr_t lParam)
 {
-    switch (message) {
-    case WM_LIVE_RECORD:
-        download.liveSeen = true;
-        break;
-    case WM_HISTORY_TOTAL:
-        download.total = static_cast<unsigned long>(lParam);
-        break;
-    case WM_HISTORY_PROGRESS:
-        download.received = static_cast<unsigned long>(lParam);
-        break;
-    case WM_HISTORY_DONE:
-        download.done = true;
-        break;
-    case WM_NO_HISTORY:
-        download.noHistory = true;
-        break;
-    default:
-        break;
-    }
+    noteDownloadMessage(download, message, lParam);
 }
 
 void onConnection(void*, bool present, const char*)
 {
-    if (!present && deviceReady == 0)
-        download.lost = true;
+    noteDownloadConnection(download, present);
 }
 
 void refuse(const char* text)
@@ -136,22 +108,10 @@ bool setExportPath(const std::string& path)
     return true;
 }
 
-// Waits until `ready` or a stop signal or `limitMs`; true when ready.
-template <typename Ready>
-bool waitFor(Ready ready, int limitMs)
-{
-    for (int waited = 0; !ready(); waited += TICK_MS) {
-        if (waited >= limitMs || sleepUnlessStopped(TICK_MS))
-            return ready();
-    }
-    return true;
-}
-
 struct Writing {
     const CliOptions* options;
     std::FILE* file;
-    const StationRecord* slots;
-    std::size_t count;
+    ExportSource source;
     ExportOutcome outcome;
     // Its own flag, not transferCancelled: a live observation arriving
     // meanwhile clears that one, and with it the user's Ctrl-C.
@@ -163,16 +123,16 @@ void writeFile(Writing& writing)
 {
     const ExportRequest& request = exportRequest;
     if (writing.options->format == ExportFormat::csv)
-        writing.outcome = writeCsvFile(writing.file, writing.slots, writing.count, request, currentUnitSettings(),
-                                       writing.cancel);
+        writing.outcome = writeCsvFile(writing.file, writing.source, request, currentUnitSettings(), writing.cancel);
     else
-        writing.outcome = writeExportFile(writing.file, writing.slots, writing.count, request, writing.cancel);
+        writing.outcome = writeExportFile(writing.file, writing.source, request, writing.cancel);
     writing.finished = true;
 }
 
-// Writes the downloaded slots; a stop signal meanwhile cancels the writer,
-// which leaves the partial file for deletion here.
-int writeDownload(const CliOptions& options, const StationRecord* slots, std::size_t count)
+// Writes the records of `source`; a stop signal meanwhile cancels the
+// writer, which leaves the partial file for deletion here. `failed` tells
+// afterwards whether the source could not give all its records.
+int writeRecords(const CliOptions& options, ExportSource source, bool (*failed)(void* context), bool console)
 {
     std::FILE* file = std::fopen(options.output.c_str(), "wb");
     if (!file) {
@@ -182,19 +142,24 @@ int writeDownload(const CliOptions& options, const StationRecord* slots, std::si
     Writing writing;
     writing.options = &options;
     writing.file = file;
-    writing.slots = slots;
-    writing.count = count;
+    writing.source = source;
     writing.outcome = ExportOutcome::failed;
     std::thread writer(writeFile, std::ref(writing));
     bool stopSent = false;
     while (!writing.finished) {
         if (sleepUnlessStopped(TICK_MS) && !stopSent) {
             writing.cancel = 1;
-            sendCommand(CMD_STOP);
+            if (console)
+                sendCommand(CMD_STOP);
             stopSent = true;
         }
     }
     writer.join();
+    if (writing.outcome == ExportOutcome::written && failed && failed(source.context)) {
+        std::remove(options.output.c_str());
+        refuse("the archive could not be read to its end; no file written");
+        return EXPORT_EXIT_REFUSED;
+    }
     if (writing.outcome == ExportOutcome::written)
         return EXPORT_EXIT_DONE;
     std::remove(options.output.c_str());
@@ -204,59 +169,87 @@ int writeDownload(const CliOptions& options, const StationRecord* slots, std::si
     return EXPORT_EXIT_REFUSED;
 }
 
-// Connects, asks for the history and waits for it. EXPORT_EXIT_DONE when
-// every announced record has been counted.
-int downloadHistory(Progress& progress)
+void showProgress(void* context, unsigned long received, unsigned long total)
 {
-    if (!waitFor([] { return deviceReady == 1; }, CONNECT_WAIT_MS)) {
-        if (stopSignalled())
-            return EXPORT_EXIT_STOPPED;
-        refuse("No connection");
-        return EXPORT_EXIT_REFUSED;
-    }
-    waitFor([] { return download.liveSeen.load(); }, FIRST_LIVE_WAIT_MS);
-    if (stopSignalled())
-        return EXPORT_EXIT_STOPPED;
-    transferCancelled = 0;
-    historyComplete = 0;
-    if (sendCommand(CMD_READ_HISTORY) != 1) {
-        refuse(L"Command send failed !");
-        return EXPORT_EXIT_REFUSED;
-    }
-    while (!download.done) {
-        if (sleepUnlessStopped(TICK_MS)) {
-            transferCancelled = 1;
-            sendCommand(CMD_STOP);
-            endProgress(progress);
-            return EXPORT_EXIT_STOPPED;
-        }
-        if (download.noHistory) {
-            refuse(L"Not history data NOW!");
-            return EXPORT_EXIT_REFUSED;
-        }
-        if (download.lost) {
-            endProgress(progress);
-            refuse("No connection");
-            return EXPORT_EXIT_REFUSED;
-        }
-        // The console's refusal (a status report cancelling the
-        // transfer) or a removal; a live observation would clear it again,
-        // so it is looked at every tick.
-        if (transferCancelled != 0) {
-            endProgress(progress);
-            refuse("the console stopped the transfer");
-            return EXPORT_EXIT_REFUSED;
-        }
-        drawProgress(progress, download.received, download.total);
-    }
-    drawProgress(progress, download.received, download.total);
+    drawProgress(*static_cast<Progress*>(context), received, total);
+}
+
+// Connects, asks for the history and waits for it; tells why not.
+int fetchHistory(Progress& progress)
+{
+    const DownloadResult result = downloadHistory(download, CONNECT_WAIT_MS, showProgress, &progress);
     endProgress(progress);
-    return EXPORT_EXIT_DONE;
+    switch (result) {
+    case DownloadResult::done:
+        return EXPORT_EXIT_DONE;
+    case DownloadResult::stopped:
+        return EXPORT_EXIT_STOPPED;
+    case DownloadResult::noConnection:
+        refuse("No connection");
+        break;
+    case DownloadResult::sendFailed:
+        refuse(L"Command send failed !");
+        break;
+    case DownloadResult::noHistory:
+        refuse(L"Not history data NOW!");
+        break;
+    case DownloadResult::consoleRefused:
+        refuse("the console stopped the transfer");
+        break;
+    }
+    return EXPORT_EXIT_REFUSED;
+}
+
+// The period as bounds on the archive's ISO times: whole days, both
+// included; open for the whole period.
+void archiveBounds(const ExportRequest& request, std::string& from, std::string& to)
+{
+    from.clear();
+    to.clear();
+    if (request.dataSets.wholePeriod)
+        return;
+    // The checked texts hold numbers; a year of up to 9999 keeps the ISO
+    // text's order. compareDates decides the same way for any day.
+    int y = 0, m = 0, d = 0;
+    char text[32];
+    if (std::swscanf(request.exportStartDate, L"%d-%d-%d", &y, &m, &d) == 3) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02d", y < 0 ? 0 : y > 9999 ? 9999 : y, m, d);
+        from = text;
+    }
+    if (std::swscanf(request.exportEndDate, L"%d-%d-%d", &y, &m, &d) == 3) {
+        std::snprintf(text, sizeof text, "%04d-%02d-%02dT99", y < 0 ? 0 : y > 9999 ? 9999 : y, m, d);
+        to = text;
+    }
+}
+
+const StationRecord* nextArchived(void* context)
+{
+    return static_cast<RecordCursor*>(context)->next();
+}
+
+bool archiveFailed(void* context)
+{
+    return static_cast<RecordCursor*>(context)->failed();
+}
+
+int exportFromArchive(const CliOptions& options, const AppConfig& config)
+{
+    std::string error;
+    auto archive = Archive::open(archivePathFor(options, config), ArchiveAccess::read, error);
+    if (!archive) {
+        refuse(error.c_str());
+        return EXPORT_EXIT_REFUSED;
+    }
+    std::string from;
+    std::string to;
+    archiveBounds(exportRequest, from, to);
+    RecordCursor cursor(*archive, from, to);
+    return writeRecords(options, ExportSource{nextArchived, &cursor}, archiveFailed, false);
 }
 
 } // namespace
 
-int runExport(const CliOptions& options)
+int runExport(const CliOptions& options, const AppConfig& config)
 {
     DateParts from{};
     DateParts to{};
@@ -276,6 +269,11 @@ int runExport(const CliOptions& options)
         refuse(L"write file failed !");
         return EXPORT_EXIT_REFUSED;
     }
+    if (options.fromArchive) {
+        const int result = exportFromArchive(options, config);
+        exportPath[0] = L'\0';
+        return result;
+    }
     // The store exists only while an export runs: the pages it is never
     // written to are never taken from the system.
     auto* slots = static_cast<StationRecord*>(std::calloc(HISTORY_SLOT_COUNT, sizeof(StationRecord)));
@@ -289,12 +287,13 @@ int runExport(const CliOptions& options)
                           LinkEvents{onConnection, onMessage, nullptr})) {
         refuse("cannot start the reader");
     } else {
-        result = downloadHistory(progress);
+        result = fetchHistory(progress);
         if (result == EXPORT_EXIT_DONE) {
             std::size_t count = historyTotal;
             if (count > HISTORY_SLOT_COUNT)
                 count = HISTORY_SLOT_COUNT;
-            result = writeDownload(options, slots, count);
+            SlotSource source{slots, count, 0};
+            result = writeRecords(options, slotExportSource(source), nullptr, true);
         }
         stopStationLink();
     }

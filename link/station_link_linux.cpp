@@ -236,13 +236,18 @@ int sendCommand(const CommandReport& command)
     return station->console.write(station->console.handle, command.data(), command.size());
 }
 
-void sendClock()
+ClockTime localClockTime()
 {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);
-    const ClockTime clock{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                          local.tm_hour,        local.tm_min,     local.tm_sec};
+    return ClockTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                     local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+void sendClock()
+{
+    const ClockTime clock = localClockTime();
     sendCommand(makeSetDateCommand(clock));
     std::this_thread::sleep_for(CLOCK_COMMAND_GAP);
     sendCommand(makeSetTimeCommand(clock));

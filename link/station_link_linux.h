@@ -55,6 +55,9 @@ void stopStationLink();
 // connected or the write failed. Safe from any thread.
 int sendCommand(const CommandReport& command);
 
+// This machine's local time, to the second.
+ClockTime localClockTime();
+
 // The clock exchange: CMD_SET_DATE, 100 ms, CMD_SET_TIME, both from one
 // reading of this machine's local time.
 void sendClock();

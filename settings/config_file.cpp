@@ -12,7 +12,7 @@ namespace {
 const char* const SERVICE_SECTIONS[UPLOAD_SERVICE_COUNT] = {"wunderground", "weathercloud"};
 const wchar_t* const HOST_OPTIONS[UPLOAD_SERVICE_COUNT] = {L"--wu-host=", L"--wc-host="};
 
-enum class Section { none, units, service };
+enum class Section { none, units, service, archive, report };
 
 struct Place {
     Section section;
@@ -129,11 +129,58 @@ int readServiceLine(UploadService service, std::string_view key, std::string_vie
     return fail(error, line, "unknown key \"", key, "\"");
 }
 
+// A path: not empty, no control characters.
+bool readPath(std::string_view value, std::string& out)
+{
+    if (value.empty())
+        return false;
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    out = std::string(value);
+    return true;
+}
+
+int readArchiveLine(std::string_view key, std::string_view value, AppConfig& config, int line, ConfigError& error)
+{
+    if (key != "path")
+        return fail(error, line, "unknown key \"", key, "\"");
+    if (!readPath(value, config.archivePath))
+        return fail(error, line, "the archive's path is missing or holds control characters");
+    return 1;
+}
+
+int readReportLine(std::string_view key, std::string_view value, AppConfig& config, int line, ConfigError& error)
+{
+    if (key == "folder") {
+        if (!readPath(value, config.reportFolder))
+            return fail(error, line, "the report's folder is missing or holds control characters");
+        return 1;
+    }
+    if (key == "every") {
+        int minutes = 0;
+        for (char c : value) {
+            if (c < '0' || c > '9' || minutes > 1440)
+                return fail(error, line, "every is a number of minutes from 1 to 1440, not \"", value, "\"");
+            minutes = minutes * 10 + (c - '0');
+        }
+        if (minutes < 1 || minutes > 1440)
+            return fail(error, line, "every is a number of minutes from 1 to 1440, not \"", value, "\"");
+        config.reportEveryMinutes = minutes;
+        return 1;
+    }
+    return fail(error, line, "unknown key \"", key, "\"");
+}
+
 int readSection(std::string_view text, Place& place, int line, ConfigError& error)
 {
     const std::string_view name = trim(text.substr(1, text.size() - 2));
     if (name == "units") {
         place = Place{Section::units, SERVICE_WEATHER_UNDERGROUND};
+        return 1;
+    }
+    if (name == "archive" || name == "report") {
+        place = Place{name == "archive" ? Section::archive : Section::report, SERVICE_WEATHER_UNDERGROUND};
         return 1;
     }
     for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
@@ -169,6 +216,10 @@ int readLine(std::string_view raw, Place& place, AppConfig& config, int line, Co
         return readUnitLine(key, value, config, line, error);
     case Section::service:
         return readServiceLine(place.service, key, value, config, line, error);
+    case Section::archive:
+        return readArchiveLine(key, value, config, line, error);
+    case Section::report:
+        return readReportLine(key, value, config, line, error);
     case Section::none:
         break;
     }
@@ -181,6 +232,7 @@ AppConfig defaultAppConfig()
 {
     AppConfig config{};
     config.units = DEFAULT_UNIT_SETTINGS;
+    config.reportEveryMinutes = REPORT_EVERY_DEFAULT_MINUTES;
     for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s)
         config.services[s].host = DEFAULT_UPLOAD_HOSTS[s];
     return config;

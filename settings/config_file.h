@@ -15,7 +15,14 @@
 //   key = secret
 //   upload = on             ; on off
 //   host = HOST[:PORT]      ; the service's own upload host unless given
+//   [archive]
+//   path = /var/lib/aerovane/archive.sqlite
+//   [report]
+//   folder = /var/lib/aerovane/report   ; `run` keeps DIR/index.html fresh
+//   every = 5               ; minutes between refreshes, 1..1440
 #pragma once
+
+#include <string>
 
 #include <cstddef>
 
@@ -34,9 +41,14 @@ struct ServiceConfig {
     UploadHost host;
 };
 
+constexpr int REPORT_EVERY_DEFAULT_MINUTES = 5;
+
 struct AppConfig {
     UnitSettings units;
     ServiceConfig services[UPLOAD_SERVICE_COUNT]; // indexed by UploadService
+    std::string archivePath;  // empty: the default place
+    std::string reportFolder; // empty: `run` writes no report
+    int reportEveryMinutes;
 };
 
 struct ConfigError {

@@ -75,15 +75,18 @@ std::string replyReason(const char* reply, std::size_t length)
     return printable(status);
 }
 
+std::string serviceLogLine(const ClockTime& at, const std::string& text)
+{
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d ", at.year % 10000, at.month % 100,
+                  at.day % 100, at.hour % 100, at.minute % 100, at.second % 100);
+    return stamp + text;
+}
+
 std::string uploadLogLine(const ClockTime& at, UploadService service, UploadOutcome outcome,
                           const std::string& detail)
 {
-    char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d:%02d:%02d", at.year % 10000, at.month % 100,
-                  at.day % 100, at.hour % 100, at.minute % 100, at.second % 100);
-    std::string line = stamp;
-    line += ' ';
-    line += uploadServiceName(service);
+    std::string line = serviceLogLine(at, uploadServiceName(service));
     switch (outcome) {
     case UploadOutcome::accepted:
         line += " accepted";

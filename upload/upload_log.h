@@ -26,6 +26,9 @@ const char* uploadServiceName(UploadService service);
 // printable ASCII become '?'. Empty for an empty reply.
 std::string replyReason(const char* reply, std::size_t length);
 
+// Any line of the service's log: "2026-03-07 09:05:30 " and the text.
+std::string serviceLogLine(const ClockTime& at, const std::string& text);
+
 // "2026-03-07 09:05:30 Weathercloud accepted",
 // "... Weather Underground refused: <reason>", "... no answer",
 // "... not sent: <why>". `detail` is the reason or why; no newline.

@@ -3,13 +3,11 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "app/stop_signal_linux.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
 #include "link/station_link_linux.h"
@@ -48,18 +46,9 @@ struct Verdict {
     std::string reason;
 };
 
-ClockTime localNow()
-{
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return ClockTime{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
-                     local.tm_hour,        local.tm_min,     local.tm_sec};
-}
-
 void logResult(UploadService which, UploadOutcome outcome, const std::string& detail)
 {
-    const std::string line = uploadLogLine(localNow(), which, outcome, detail);
+    const std::string line = uploadLogLine(localClockTime(), which, outcome, detail);
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
 }
@@ -155,8 +144,12 @@ void buildRequest(UploadService which, const std::uint8_t* consoleBuffer)
     service->changed.notify_all();
 }
 
-void onMessage(void*, unsigned message, std::intptr_t lParam)
+} // namespace
+
+void uploadOnMessage(unsigned message, std::intptr_t lParam)
 {
+    if (!service)
+        return;
     const auto* buffer = reinterpret_cast<const std::uint8_t*>(lParam);
     switch (message) {
     case WM_FRAME_FB:
@@ -169,6 +162,8 @@ void onMessage(void*, unsigned message, std::intptr_t lParam)
         break;
     }
 }
+
+namespace {
 
 void announce(const AppConfig& config, const CliOptions& options)
 {
@@ -200,28 +195,26 @@ bool settleWorker()
 
 } // namespace
 
-int runService(const CliOptions& options, const AppConfig& config)
+std::thread* worker = nullptr;
+
+void startUploads(const CliOptions& options, const AppConfig& config)
 {
     service = new Service;
     service->config = config;
     announce(config, options);
-    std::thread worker(workerLoop);
-    if (!startStationLink(options.consolePath.c_str(), nullptr, 0, nullptr, LinkEvents{reportConnectionOnStderr, onMessage, nullptr})) {
-        std::fprintf(stderr, "aerovane: cannot start the reader\n");
-        settleWorker();
-        worker.join();
-        return 1;
-    }
-    waitForStopSignal();
-    stopStationLink();
+    worker = new std::thread(workerLoop);
+}
+
+void stopUploads()
+{
+    if (!worker)
+        return;
     if (settleWorker()) {
-        worker.join();
+        worker->join();
     } else {
         // A request still waiting on a silent server: the process ends
         // around it rather than keep systemd waiting.
         std::fprintf(stderr, "aerovane: stopping with an upload unfinished\n");
-        worker.detach();
+        worker->detach();
     }
-    std::fprintf(stderr, "aerovane: service stopped\n");
-    return 0;
 }

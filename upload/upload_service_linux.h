@@ -1,12 +1,19 @@
-// `aerovane run`: the service. Stays connected to the console (looking for
-// it again while it is away), answers its clock requests, and uploads the
-// console's texts to the services switched on in the configuration, with
-// the Windows program's request bytes, one request at a time, with the same
-// time-outs and attempts. One line per upload result on stdout; connection
-// changes on stderr. Ends cleanly on SIGTERM or Ctrl-C.
+// The service's uploads: the console's texts wrapped into the requests of
+// the services switched on in the configuration, with the Windows program's
+// request bytes, delivered one at a time by a worker thread with the same
+// time-outs and attempts. One line per upload result on stdout.
 #pragma once
+
+#include <cstdint>
 
 #include "app/cli_options.h"
 #include "settings/config_file.h"
 
-int runService(const CliOptions& options, const AppConfig& config);
+// Tells on stderr which uploads are on and starts the worker.
+void startUploads(const CliOptions& options, const AppConfig& config);
+
+// A message of the reader: 0xFB and 0xF1 texts become requests.
+void uploadOnMessage(unsigned message, std::intptr_t lParam);
+
+// Stops the worker, giving an upload in flight a little time.
+void stopUploads();

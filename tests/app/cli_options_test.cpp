@@ -69,6 +69,10 @@ TEST(CliOptions, MistakesAreToldWithTheirReason)
         {{"export", "-o", "x", "--whole-period", "--to=2026-1-1"}, "not both"},
         {{"export", "-o", "x", "--whole-period", "--sets=wind,snow"}, "unknown data set \"snow\""},
         {{"export", "-o", "x", "--whole-period", "--format=xml"}, "csv or utf16"},
+        {{"report"}, "report needs -o DIR"},
+        {{"report", "-o", "site", "--from-archive"}, "--from-archive is not an option of report"},
+        {{"run", "-o", "site"}, "-o is not an option of run"},
+        {{"live", "--archive"}, "--archive needs a value"},
     };
     for (const auto& c : cases) {
         CliOptions options;
@@ -76,6 +80,22 @@ TEST(CliOptions, MistakesAreToldWithTheirReason)
         EXPECT_EQ(parse(c.args, options, error), 0) << c.says;
         EXPECT_NE(error.find(c.says), std::string::npos) << error;
     }
+}
+
+TEST(CliOptions, TheArchiveCommandsAndTheirOptions)
+{
+    CliOptions options;
+    std::string error;
+    ASSERT_EQ(parse({"export", "--from-archive", "--whole-period", "-o", "x", "--archive=/var/lib/a.sqlite"},
+                    options, error),
+              1)
+        << error;
+    EXPECT_TRUE(options.fromArchive);
+    EXPECT_EQ(options.archivePath, "/var/lib/a.sqlite");
+    ASSERT_EQ(parse({"report", "-o", "/srv/www"}, options, error), 1) << error;
+    EXPECT_EQ(options.command, CliCommand::report);
+    EXPECT_EQ(options.output, "/srv/www");
+    EXPECT_FALSE(options.fromArchive);
 }
 
 TEST(CliOptions, HelpAndVersionNeedNoCommand)

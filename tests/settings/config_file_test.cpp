@@ -23,7 +23,8 @@ bool sameConfig(const AppConfig& a, const AppConfig& b)
             || std::strcmp(x.host.name, y.host.name) != 0 || x.host.port != y.host.port)
             return false;
     }
-    return true;
+    return a.archivePath == b.archivePath && a.reportFolder == b.reportFolder
+        && a.reportEveryMinutes == b.reportEveryMinutes;
 }
 
 int parse(const std::string& text, AppConfig& config, ConfigError& error)
@@ -71,6 +72,23 @@ TEST(ConfigFile, ReadsUnitsAndServices)
     EXPECT_TRUE(configHoldsKey(config));
 }
 
+TEST(ConfigFile, ReadsTheArchiveAndTheReport)
+{
+    AppConfig config;
+    ConfigError error;
+    ASSERT_EQ(parse("[archive]\npath = /var/lib/aerovane/archive.sqlite\n[report]\nfolder = /srv/my weather\n"
+                    "every = 15\n",
+                    config, error),
+              1)
+        << error.message;
+    EXPECT_EQ(config.archivePath, "/var/lib/aerovane/archive.sqlite");
+    EXPECT_EQ(config.reportFolder, "/srv/my weather");
+    EXPECT_EQ(config.reportEveryMinutes, 15);
+    ASSERT_EQ(parse("", config, error), 1);
+    EXPECT_TRUE(config.reportFolder.empty());
+    EXPECT_EQ(config.reportEveryMinutes, REPORT_EVERY_DEFAULT_MINUTES);
+}
+
 TEST(ConfigFile, AnEmptyFileKeepsTheBuiltInSettings)
 {
     AppConfig config;
@@ -104,6 +122,11 @@ TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
         {"[wunderground]\nhost = h:70000\n", 2, "HOST:PORT"},
         {"# fine\n" + std::string(2000, '#') + "\n", 2, "longer than 1023"},
         {std::string("[units]\0\n", 9), 0, "zero bytes"},
+        {"[report]\nfolder = /srv/www\nevery = 0\n", 3, "1 to 1440"},
+        {"[report]\nevery = 5m\n", 2, "1 to 1440"},
+        {"[report]\nevery = 99999999999\n", 2, "1 to 1440"},
+        {"[report]\nfolder =\n", 2, "folder is missing"},
+        {"[archive]\nfile = a.sqlite\n", 2, "unknown key \"file\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 40));

@@ -1,0 +1,22 @@
+// `aerovane report -o DIR`: the report page written from the archive, and
+// the same page refreshed by the service. The page goes to a temporary
+// file in DIR first and is renamed over DIR/index.html, so a web server
+// serving the folder never sends half a page.
+#pragma once
+
+#include <string>
+
+#include "app/cli_options.h"
+#include "readings/units.h"
+#include "settings/config_file.h"
+
+class Archive;
+
+constexpr const char REPORT_PAGE_NAME[] = "index.html";
+
+// Builds the page from the archive's last year and replaces
+// folder/index.html (making the folder when missing). 1 when the new page
+// is in place; 0 with a one-line reason in `error`.
+int writeReportPage(Archive& archive, const std::string& folder, const UnitSettings& units, std::string& error);
+
+int runReport(const CliOptions& options, const AppConfig& config);
