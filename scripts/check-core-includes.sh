@@ -6,7 +6,7 @@
 # Prints each offending line; exits 1 when there is one.
 cd "$(dirname "$0")/.." || exit 2
 status=0
-for dir in app link readings dashboard export settings upload sim; do
+for dir in app link readings dashboard export settings upload report sim; do
   for file in "$dir"/*.cpp "$dir"/*.h; do
     [ -e "$file" ] || continue
     case "$file" in
