@@ -55,3 +55,4 @@ foreach(source IN LISTS LINUX_TEST_SOURCES)
   gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60
                        PROPERTIES TIMEOUT 180 LABELS linux SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
 endforeach()
+include(cmake/Report.cmake)
