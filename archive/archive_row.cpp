@@ -1,8 +1,8 @@
 #include "archive/archive_row.h"
 
+#include <charconv>
 #include <cstring>
 
-#include "readings/number_text.h"
 
 namespace {
 
@@ -45,6 +45,21 @@ bool isDashForm(const wchar_t* text)
             return false;
     }
     return dash;
+}
+
+// The number as the nearest double, so 3.2 is stored as 3.2 and not as
+// the float the dashboard reads (3.2000000476...). The text is a plain
+// number already.
+double decimalValue(const wchar_t* text)
+{
+    char ascii[STATION_FIELD_SIZE];
+    std::size_t n = 0;
+    for (; text[n] && n + 1 < sizeof ascii; ++n)
+        ascii[n] = static_cast<char>(text[n]);
+    const char* start = ascii[0] == '+' ? ascii + 1 : ascii;
+    double value = NAN;
+    std::from_chars(start, ascii + n, value);
+    return value;
 }
 
 RowVerdict refuse(const char* why, const char*& reason)
@@ -94,7 +109,7 @@ RowVerdict readArchiveRow(const char* text, std::size_t maxBytes, ArchiveRow& ro
         if (!isPlainNumber(value))
             return refuse("a value that is not a number", reason);
         if (fieldValueState(fields, f) == ValueState::valid)
-            row.value[f] = readDecimalNumber(value);
+            row.value[f] = decimalValue(value);
     }
     const wchar_t* point = fields.text[StationFields::windDirPoint];
     if (fieldValueState(fields, StationFields::windDirPoint) == ValueState::valid && !isDashForm(point)) {

@@ -17,8 +17,9 @@ struct ArchiveRow {
     std::int64_t minute;      // the same time, minutesFromCivil
     const char* line;         // the console's bytes, not terminated
     std::size_t lineLength;
-    // Numbers in the console's units; NaN for an invalid reading and for
-    // the three text fields (date, time, compass point).
+    // Numbers in the console's units, each the double nearest its text;
+    // NaN for an invalid reading and for the three text fields (date, time,
+    // compass point).
     double value[STATION_FIELD_COUNT];
     char windDirPoint[STATION_FIELD_SIZE]; // empty when invalid
 };

@@ -24,8 +24,10 @@ TEST(ArchiveRow, KeepsTheLineAndReadsValuesInTheConsolesUnits)
     ASSERT_EQ(read(line, row, reason), RowVerdict::accepted) << reason;
     EXPECT_STREQ(row.time, "2026-03-07T09:15");
     EXPECT_EQ(std::string(row.line, row.lineLength), line);
-    EXPECT_FLOAT_EQ(row.value[StationFields::outdoorTemp], -3.5f);
-    EXPECT_FLOAT_EQ(row.value[StationFields::relPressure], 1013.2f);
+    // The double of the text, not of the float the dashboard reads.
+    EXPECT_EQ(row.value[StationFields::outdoorTemp], -3.5);
+    EXPECT_EQ(row.value[StationFields::relPressure], 1013.2);
+    EXPECT_EQ(row.value[StationFields::windSpeed], 12.0);
     EXPECT_STREQ(row.windDirPoint, "E");
     // Dash forms and the text fields are no numbers.
     EXPECT_TRUE(std::isnan(row.value[StationFields::ch3Temp]));
@@ -33,7 +35,7 @@ TEST(ArchiveRow, KeepsTheLineAndReadsValuesInTheConsolesUnits)
     EXPECT_TRUE(std::isnan(row.value[StationFields::recordDate]));
     EXPECT_TRUE(std::isnan(row.value[StationFields::windDirPoint]));
     // Wind chill is a temperature: its sign is a sign, not a dash form.
-    EXPECT_FLOAT_EQ(row.value[StationFields::windChill], -7.0f);
+    EXPECT_EQ(row.value[StationFields::windChill], -7.0);
 }
 
 TEST(ArchiveRow, RefusesWhatTheConsoleNeverSends)
