@@ -70,7 +70,8 @@ def idle_service(folder, seconds):
     open(config, "w").close()
     simulator = Simulator(folder, "idle", ["--upload-interval=60000"])
     service = subprocess.Popen(
-        [os.path.join(NATIVE, "aerovane"), "--config=" + config, "--console=" + simulator.socket, "run"],
+        [os.path.join(NATIVE, "aerovane"), "--config=" + config, "--console=" + simulator.socket,
+         "--archive=" + os.path.join(folder, "idle.sqlite"), "run"],
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     time.sleep(3)  # connected, first observation in
     start_cpu, start = cpu_seconds(service.pid), time.time()

@@ -6,6 +6,7 @@ target_link_libraries(aerovane-sim PRIVATE aerovane_core)
 aerovane_warnings(aerovane-sim)
 
 find_package(Threads REQUIRED)
+find_package(SQLite3 REQUIRED)
 find_path(HIDAPI_INCLUDE_DIR hidapi/hidapi.h REQUIRED)
 find_library(HIDAPI_HIDRAW_LIBRARY hidapi-hidraw REQUIRED)
 
@@ -49,7 +50,7 @@ aerovane_warnings(linux_test_support)
 foreach(source IN LISTS LINUX_TEST_SOURCES)
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name} ${source})
-  target_link_libraries(${name} PRIVATE linux_test_support aerovane_core GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE linux_test_support aerovane_core SQLite::SQLite3 GTest::gtest_main)
   add_dependencies(${name} aerovane aerovane-sim)
   aerovane_warnings(${name})
   gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60

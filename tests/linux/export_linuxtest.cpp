@@ -20,6 +20,7 @@
 namespace {
 
 using e2e::Process;
+using e2e::sentHistory;
 using e2e::Simulator;
 using e2e::TempDir;
 
@@ -27,25 +28,6 @@ const char* const HISTORY = "--history=400";
 const char* const LONG_HISTORY = "--history=20000";
 const char* const QUIET = "--live-interval=0";
 const char* const NO_UPLOADS = "--upload-interval=0";
-
-// The records the simulator finished sending, in the order it sent them.
-std::vector<StationRecord> sentHistory(const Simulator& simulator)
-{
-    std::vector<StationRecord> slots;
-    for (const std::string& line : e2e::linesStartingWith(simulator.log(), "history ")) {
-        // "history N COUNT STATUS LINE"
-        std::size_t at = 0;
-        for (int word = 0; word < 4 && at != std::string::npos; ++word)
-            at = line.find(' ', at + 1);
-        if (at == std::string::npos || line.compare(line.rfind(' ', at - 1) + 1, 3, "ok ") != 0)
-            continue;
-        StationRecord slot{};
-        const std::string text = line.substr(at + 1);
-        std::memcpy(slot.text, text.data(), std::min(text.size(), STATION_RECORD_SIZE - 1));
-        slots.push_back(slot);
-    }
-    return slots;
-}
 
 ExportRequest requestFor(bool wholePeriod, const char* from, const char* to, const char* sets)
 {

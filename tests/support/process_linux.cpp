@@ -5,6 +5,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -227,6 +229,24 @@ std::string aerovaneBinary()
 std::string simulatorBinary()
 {
     return AEROVANE_SIM_BINARY;
+}
+
+std::vector<StationRecord> sentHistory(const Simulator& simulator)
+{
+    std::vector<StationRecord> slots;
+    for (const std::string& line : linesStartingWith(simulator.log(), "history ")) {
+        // "history N COUNT STATUS LINE"
+        std::size_t at = 0;
+        for (int word = 0; word < 4 && at != std::string::npos; ++word)
+            at = line.find(' ', at + 1);
+        if (at == std::string::npos || line.compare(line.rfind(' ', at - 1) + 1, 3, "ok ") != 0)
+            continue;
+        StationRecord slot{};
+        const std::string text = line.substr(at + 1);
+        std::memcpy(slot.text, text.data(), std::min(text.size(), STATION_RECORD_SIZE - 1));
+        slots.push_back(slot);
+    }
+    return slots;
 }
 
 } // namespace e2e

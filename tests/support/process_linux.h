@@ -11,6 +11,8 @@
 
 #include <sys/types.h>
 
+#include "readings/station_record.h"
+
 namespace e2e {
 
 constexpr int DEADLINE_MS = 30000;
@@ -86,6 +88,10 @@ private:
     std::string outPath;
     Process* process = nullptr;
 };
+
+// The history records the simulator finished sending ("history N COUNT ok
+// LINE" in its log), in the order it sent them.
+std::vector<StationRecord> sentHistory(const Simulator& simulator);
 
 // The programs under test (paths from the build).
 std::string aerovaneBinary();

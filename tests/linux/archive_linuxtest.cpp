@@ -1,0 +1,248 @@
+// The archive end to end: `aerovane run` against the native simulator
+// downloads the console's history into the archive and stores the live
+// observations; a second start merges only what is new; a service killed
+// in the middle leaves a whole archive that the next start completes;
+// `export --from-archive` gives the bytes a direct export gives, and
+// `aerovane report` writes the page from it.
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <dirent.h>
+#include <sqlite3.h>
+
+#include <gtest/gtest.h>
+
+#include "export/export_file.h"
+#include "tests/support/process_linux.h"
+#include "tests/support/whole_period_request.h"
+
+namespace {
+
+using e2e::Process;
+using e2e::Simulator;
+using e2e::TempDir;
+
+const char* const QUIET = "--upload-interval=0";
+
+// A read-only look of the test's own at the file.
+std::string query(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    std::string result = "(error)";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(db, 5000);
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW)
+            result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    return result;
+}
+
+long rows(const std::string& path, int source)
+{
+    const std::string text =
+        query(path, ("SELECT count(*) FROM observation WHERE source = " + std::to_string(source)).c_str());
+    return text == "(error)" ? -1 : std::stol(text);
+}
+
+std::vector<std::string> filesIn(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* d = opendir(folder.c_str())) {
+        while (dirent* entry = readdir(d))
+            if (entry->d_name[0] != '.' || (entry->d_name[1] != '\0' && entry->d_name[1] != '.'))
+                names.emplace_back(entry->d_name);
+        closedir(d);
+    }
+    return names;
+}
+
+class ArchiveCommands : public ::testing::Test {
+protected:
+    TempDir dir;
+    std::string config = dir.path("aerovane.conf");
+    std::string archive = dir.path("data/archive.sqlite");
+    std::string out = dir.path("out");
+    std::string err = dir.path("err");
+
+    void SetUp() override { e2e::writeFile(config, ""); }
+
+    Process* startService(const Simulator& simulator)
+    {
+        return new Process({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(),
+                            "--archive=" + archive, "run"},
+                           out, err);
+    }
+
+    void stopService(Process* service)
+    {
+        service->signal(SIGTERM);
+        int code = -1;
+        EXPECT_TRUE(service->waitExit(&code));
+        EXPECT_EQ(code, 0) << e2e::readFile(err);
+        delete service;
+    }
+
+    bool logged(const std::string& text) { return e2e::readFile(out).find(text) != std::string::npos; }
+
+    int command(const std::vector<std::string>& options)
+    {
+        std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config, "--archive=" + archive};
+        args.insert(args.end(), options.begin(), options.end());
+        Process program(args, dir.path("command.out"), dir.path("command.err"));
+        int code = -1;
+        EXPECT_TRUE(program.waitExit(&code));
+        return code;
+    }
+
+    // What a direct export of these records writes.
+    std::string directExport(const std::vector<StationRecord>& records)
+    {
+        const std::string path = dir.path("direct.xls");
+        LinkFlag cancel{0};
+        setCurrentUnitSettings(DEFAULT_UNIT_SETTINGS);
+        std::FILE* stream = std::fopen(path.c_str(), "wb");
+        EXPECT_EQ(writeExportFile(stream, records.data(), records.size(), wholePeriodAllSets(), cancel),
+                  ExportOutcome::written);
+        return e2e::readFile(path);
+    }
+
+    std::string archiveExport()
+    {
+        const std::string path = dir.path("archive.xls");
+        EXPECT_EQ(command({"export", "--from-archive", "--whole-period", "-o", path}), 0)
+            << e2e::readFile(dir.path("command.err"));
+        return e2e::readFile(path);
+    }
+};
+
+TEST_F(ArchiveCommands, TheServiceKeepsTheHistoryAndTheLiveObservations)
+{
+    Simulator simulator(dir, {"--history=500", "--history-interval=5", "--live-interval=200", QUIET, "--seed=41",
+                              "--now=2026-03-07T09:01", "--bad-crc-every=17"});
+    Process* service = startService(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 500 records: 500 new, 0 already archived"); }))
+        << e2e::readFile(out) << e2e::readFile(err);
+    ASSERT_TRUE(e2e::waitUntil([&] { return rows(archive, 2) >= 1; }));
+    stopService(service);
+
+    // Every live observation the console finished sending is the line of
+    // the row of its minute (the first of each minute is kept).
+    std::vector<std::string> live;
+    for (const std::string& line : e2e::linesStartingWith(simulator.log(), "live ok "))
+        live.push_back(line.substr(8));
+    ASSERT_FALSE(live.empty());
+    EXPECT_EQ(query(archive, "SELECT line FROM observation WHERE source = 2 ORDER BY time LIMIT 1"), live.front());
+    EXPECT_EQ(query(archive, "PRAGMA integrity_check"), "ok");
+    // The console's records come back as a direct export of them writes
+    // them.
+    EXPECT_TRUE(archiveExport() == directExport(e2e::sentHistory(simulator)));
+}
+
+TEST_F(ArchiveCommands, ASecondStartMergesOnlyWhatIsNew)
+{
+    {
+        Simulator first(dir, {"--history=300", "--history-interval=5", QUIET, "--seed=42", "--now=2026-03-07T09:01"},
+                        "first");
+        Process* service = startService(first);
+        ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 300 records: 300 new"); }))
+            << e2e::readFile(out) << e2e::readFile(err);
+        stopService(service);
+    }
+    // 100 minutes later the console holds 20 new records and has let its 20
+    // oldest go.
+    Simulator second(dir, {"--history=300", "--history-interval=5", QUIET, "--seed=42", "--now=2026-03-07T10:41"},
+                     "second");
+    Process* service = startService(second);
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        return logged("archive: merged 300 records: 20 new, 280 already archived, 0 set aside, 0 malformed");
+    })) << e2e::readFile(out);
+    stopService(service);
+    EXPECT_EQ(rows(archive, 1), 320);
+}
+
+TEST_F(ArchiveCommands, AServiceKilledInTheMiddleLeavesAWholeArchiveTheNextStartCompletes)
+{
+    Simulator simulator(dir, {"--history=30000", "--history-interval=1", QUIET, "--seed=43",
+                              "--now=2026-03-07T09:00"});
+    Process* service = startService(simulator);
+    // Killed once some batches are in: the merge is under way.
+    ASSERT_TRUE(e2e::waitUntil([&] { return rows(archive, 1) > 0; }, 120000)) << e2e::readFile(err);
+    service->signal(SIGKILL);
+    int code = 0;
+    ASSERT_TRUE(service->waitExit(&code));
+    delete service;
+    EXPECT_EQ(query(archive, "PRAGMA integrity_check"), "ok");
+    const long kept = rows(archive, 1);
+    EXPECT_GT(kept, 0);
+
+    const std::size_t before = e2e::readFile(out).size();
+    service = startService(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("archive: merged 30000 records", before) != std::string::npos; },
+                               120000))
+        << e2e::readFile(out) << e2e::readFile(err);
+    stopService(service);
+    // Nothing committed before the kill was merged twice or lost. (The
+    // console's clock may pass a minute meanwhile: one record more, the
+    // oldest gone.)
+    const std::string log = e2e::readFile(out).substr(before);
+    unsigned long added = 0, already = 0;
+    ASSERT_EQ(std::sscanf(log.c_str() + log.find("merged 30000 records: "), "merged 30000 records: %lu new, %lu already",
+                          &added, &already),
+              2)
+        << log;
+    EXPECT_EQ(added + already, 30000u);
+    EXPECT_GE(already + 1, static_cast<unsigned long>(kept));
+    EXPECT_EQ(rows(archive, 1), static_cast<long>(kept + added));
+}
+
+TEST_F(ArchiveCommands, TheReportPageIsWrittenWholeByTheCommandAndTheService)
+{
+    const std::string site = dir.path("site");
+    e2e::writeFile(config, "[report]\nfolder = " + site + "\nevery = 1\n");
+    Simulator simulator(dir, {"--history=600", "--history-interval=10", QUIET, "--seed=44", "--now=2026-03-07T09:01"});
+    Process* service = startService(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 600 records"); })) << e2e::readFile(err);
+    // Refreshed once the download is in: the page shows its newest record.
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(site + "/index.html").find("2026-03-07 09:0") != std::string::npos; }))
+        << e2e::readFile(out);
+    stopService(service);
+    EXPECT_EQ(filesIn(site), std::vector<std::string>{"index.html"});
+
+    const std::string other = dir.path("other/site");
+    ASSERT_EQ(command({"report", "-o", other}), 0) << e2e::readFile(dir.path("command.err"));
+    const std::string page = e2e::readFile(other + "/index.html");
+    EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
+    EXPECT_NE(page.find("<svg"), std::string::npos);
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_EQ(filesIn(other), std::vector<std::string>{"index.html"});
+}
+
+TEST_F(ArchiveCommands, RefusalsSayWhy)
+{
+    // Nothing to read yet: both readers say so and make no file.
+    EXPECT_EQ(command({"export", "--from-archive", "--whole-period", "-o", dir.path("x.xls")}), 1);
+    EXPECT_NE(e2e::readFile(dir.path("command.err")).find("no archive at " + archive), std::string::npos);
+    EXPECT_FALSE(e2e::fileExists(dir.path("x.xls")));
+    EXPECT_EQ(command({"report", "-o", dir.path("site")}), 1);
+    EXPECT_FALSE(e2e::fileExists(archive));
+    // One service per archive.
+    Simulator simulator(dir, {"--history=10", QUIET});
+    Process* service = startService(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 10 records"); })) << e2e::readFile(err);
+    Process second({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(),
+                    "--archive=" + archive, "run"},
+                   dir.path("second.out"), dir.path("second.err"));
+    int code = 0;
+    ASSERT_TRUE(second.waitExit(&code));
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(e2e::readFile(dir.path("second.err")).find("in use by another aerovane run"), std::string::npos);
+    stopService(service);
+}
+
+} // namespace
