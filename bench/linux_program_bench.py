@@ -108,6 +108,34 @@ def native_export(folder, records, tag):
     return seconds, peak
 
 
+def archive_export(folder, records):
+    """The same full console merged into an archive by `aerovane run`, then
+    exported from the archive: seconds of the merge's wait and of the
+    export."""
+    config = os.path.join(folder, "archive.conf")
+    open(config, "w").close()
+    archive = os.path.join(folder, "full.sqlite")
+    simulator = Simulator(folder, "archived", ["--history=%d" % records, "--history-interval=5",
+                                               "--live-interval=0", "--upload-interval=0"])
+    log = os.path.join(folder, "archive.log")
+    with open(log, "w") as out:
+        service = subprocess.Popen(
+            [os.path.join(NATIVE, "aerovane"), "--config=" + config, "--console=" + simulator.socket,
+             "--archive=" + archive, "run"], stdout=out, stderr=subprocess.DEVNULL)
+        wait_for(lambda: "archive: merged" in open(log).read(), 600)
+    service.send_signal(signal.SIGTERM)
+    service.wait(30)
+    simulator.stop()
+    output = os.path.join(folder, "from-archive.xls")
+    start = time.time()
+    done = subprocess.run([os.path.join(NATIVE, "aerovane"), "--config=" + config, "--archive=" + archive,
+                           "export", "--from-archive", "--whole-period", "-o", output])
+    seconds = time.time() - start
+    if done.returncode != 0:
+        raise SystemExit("the export from the archive failed")
+    return seconds, os.path.getsize(archive)
+
+
 def windows_export(folder, records, tag):
     probe = os.path.join(WINDOWS, "cross_export_probe.exe")
     wine = os.path.join(WINDOWS, "wine-run.sh")
@@ -144,6 +172,9 @@ def main():
         big, big_peak = native_export(folder, 60000, "full")
         print("aerovane export of 60,000 records (the full store): %.2f s, peak resident %.1f MB"
               % (big, big_peak / 1024))
+        archived, archive_bytes = archive_export(folder, 60000)
+        print("the same 60,000 records from the archive (export --from-archive): %.2f s; archive %.1f MB"
+              % (archived, archive_bytes / 1e6))
         if os.path.exists(os.path.join(WINDOWS, "cross_export_probe.exe")):
             small_w = windows_export(folder, 100, "wsmall")
             large_w = windows_export(folder, records, "wlarge")

@@ -27,5 +27,5 @@ aerovane_warnings(archive_tests)
 gtest_discover_tests(archive_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 
 if(TARGET archive_bench)
-  target_link_libraries(archive_bench PRIVATE aerovane_archive)
+  target_link_libraries(archive_bench PRIVATE aerovane_linux)
 endif()
