@@ -34,7 +34,8 @@ done
 scripts/setup.sh
 [ -f build/native/build.ninja ] && [ -f build/win/build.ninja ] || scripts/build.sh
 build_log="build/bench-build.log"
-if ! { cmake --build build/native -j 2 --target report_reader_bench readings_bench export_bench &&
+if ! { cmake --build build/native -j 2 --target report_reader_bench readings_bench export_bench archive_bench \
+         report_page_bench &&
        cmake --build build/win -j 2 --target aerovane aerovane-sim startup_bench reader_idle_bench; } >"$build_log" 2>&1; then
   cat "$build_log" >&2
   exit 1
@@ -78,6 +79,11 @@ print("  %12.1f ms          (%.1f MB file)" % (full["real_time"], write["file_by
 print("  %12.1f ms          one buffered write of the same bytes" % write["real_time"])
 print("  %12.2f x           export / one write" % (full["real_time"] / write["real_time"]))
 EOF
+
+echo
+echo "The archive and the report page, a year of five-minute observations (bench/archive_bench.cpp):"
+build/native/archive_bench 2>/dev/null | sed -n 's/^BM_/  BM_/p'
+build/native/report_page_bench 2>/dev/null | sed -n 's/^BM_/  BM_/p'
 
 echo
 echo "Start-up and memory of aerovane.exe under Wine ($runs start-ups, then an export of $records records):"
