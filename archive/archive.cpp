@@ -266,8 +266,15 @@ LiveOutcome Archive::storeLive(const char* text, std::size_t maxBytes)
     const char* reason = "";
     const RowVerdict verdict = readArchiveRow(text, maxBytes, row, reason);
     if (verdict != RowVerdict::accepted) {
-        note(std::string("refused a malformed live observation (") + (verdict == RowVerdict::empty ? "empty" : reason)
-             + ")");
+        // A console that sends them keeps sending them: told at the 1st,
+        // 10th, 100th... not every few seconds.
+        ++malformedLive;
+        if (malformedLive == nextMalformedNote) {
+            nextMalformedNote *= 10;
+            note("refused " + std::to_string(malformedLive) + " malformed live observation"
+                 + (malformedLive == 1 ? "" : "s") + " so far (the last: "
+                 + (verdict == RowVerdict::empty ? "empty" : reason) + ")");
+        }
         return LiveOutcome::malformed;
     }
     // One statement is its own transaction.

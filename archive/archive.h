@@ -56,7 +56,8 @@ public:
     // no newline). Default: nowhere.
     void setLog(std::function<void(const std::string&)> log);
 
-    // One live observation (the console's assembly buffer).
+    // One live observation (the console's assembly buffer). Malformed ones
+    // are counted and told at the 1st, 10th, 100th...
     LiveOutcome storeLive(const char* text, std::size_t maxBytes);
 
     // A download's slots merged in order, MERGE_BATCH records per
@@ -101,6 +102,8 @@ private:
     sqlite3_stmt* setAside = nullptr;
     std::function<void(const std::string&)> log;
     std::string error;
+    unsigned long malformedLive = 0;
+    unsigned long nextMalformedNote = 1;
 };
 
 // The console's records (history rows) with fromTime <= time <= toTime, in

@@ -131,8 +131,13 @@ TEST(ArchiveMerge, LiveObservationsOneAMinuteAndTheConsolesRecordPreferred)
         EXPECT_EQ(archive->storeLive(r.text, sizeof r.text), LiveOutcome::stored);
     // A later reading of the same minute is not a second row.
     EXPECT_EQ(archive->storeLive(liveAgain[1].text, sizeof liveAgain[1].text), LiveOutcome::sameMinute);
-    EXPECT_EQ(archive->storeLive("not a record", 13), LiveOutcome::malformed);
+    std::vector<std::string> notes;
+    archive->setLog([&](const std::string& text) { notes.push_back(text); });
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(archive->storeLive("not a record", 13), LiveOutcome::malformed);
     EXPECT_EQ(archive->countRows(RowSource::live), 3);
+    ASSERT_EQ(notes.size(), 2u);
+    EXPECT_NE(notes[1].find("refused 10 malformed live observations"), std::string::npos) << notes[1];
     // The console's record of the middle minute arrives with a download:
     // both stay, and readers take the console's.
     const std::vector<StationRecord> history = modelHistory(START + 1, 1, 1, 11);

@@ -221,6 +221,13 @@ TEST_F(ArchiveCommands, TheReportPageIsWrittenWholeByTheCommandAndTheService)
     EXPECT_NE(page.find("<svg"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_EQ(filesIn(other), std::vector<std::string>{"index.html"});
+    // And a real browser draws every chart of it without an error.
+    Process browser({"/usr/bin/python3", std::string(AEROVANE_SOURCE_DIR) + "/tests/linux/report_browser_test.py",
+                     other + "/index.html", "--screenshots", dir.path("shots")},
+                    dir.path("browser.out"), dir.path("browser.err"));
+    int code = -1;
+    ASSERT_TRUE(browser.waitExit(&code, 150000));
+    EXPECT_EQ(code, 0) << e2e::readFile(dir.path("browser.out")) << e2e::readFile(dir.path("browser.err"));
 }
 
 TEST_F(ArchiveCommands, RefusalsSayWhy)
