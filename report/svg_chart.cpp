@@ -287,7 +287,7 @@ ValueAxis valueAxis(double low, double high)
     double span = high - low;
     if (span < 1e-9) {
         // A flat line sits in the middle of a small range.
-        const double pad = std::max(1.0, std::fabs(low) * 0.01);
+        const double pad = std::max(0.5, std::fabs(low) * 0.01);
         low -= pad;
         high += pad;
         span = high - low;
