@@ -129,11 +129,24 @@ ChartSpec rainChart(const RangeBuckets& buckets, const UnitSettings& units)
     ChartSpec chart = baseChart(buckets, per, unitName(Quantity::rain, units));
     chart.fromZero = true;
     ChartSeries bars{SeriesKind::bars, "rain", "", {}};
+    double total = 0;
+    bool measured = false;
     for (int b = 0; b < buckets.bars.count; ++b) {
         const double start = static_cast<double>(bucketStart(buckets.bars, b));
         const std::size_t i = static_cast<std::size_t>(b);
-        const double total = buckets.rainCount[i] > 0 ? convertedValue(Quantity::rain, units, buckets.rain[i]) : NO_VALUE;
-        bars.points.push_back({start, start + static_cast<double>(buckets.bars.width), total, 0});
+        double amount = NO_VALUE;
+        if (buckets.rainCount[i] > 0) {
+            amount = convertedValue(Quantity::rain, units, buckets.rain[i]);
+            total += buckets.rain[i];
+            measured = true;
+        }
+        bars.points.push_back({start, start + static_cast<double>(buckets.bars.width), amount, 0});
+    }
+    // The total tells a dry spell (0.0) from one without readings.
+    if (measured) {
+        const int decimals = unitCodeFor(Quantity::rain, units) == RAIN_INCHES ? 2 : 1;
+        bars.name = "Total " + fixedText(convertedValue(Quantity::rain, units, total), decimals) + " "
+                    + unitName(Quantity::rain, units);
     }
     chart.series.push_back(bars);
     return chart;

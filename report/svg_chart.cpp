@@ -164,8 +164,9 @@ std::string barsPath(const ChartSeries& series, const Scale& scale)
         }
         d += 'M';
         appendPoint(d, left, base);
+        // A measured zero still shows, as a sliver on the axis.
         d += 'V';
-        appendCoordinate(d, scale.y(point.y));
+        appendCoordinate(d, std::min(scale.y(point.y), base - 1));
         d += 'H';
         appendCoordinate(d, right);
         d += 'V';

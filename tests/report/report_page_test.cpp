@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cmath>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -293,6 +294,35 @@ TEST(ReportPage, SamplesAfterTheEndOrBeforeTheYearAreIgnored)
         EXPECT_FALSE(contains(temperature, ">20</text>"));
     }
     EXPECT_TRUE(contains(sectionOf(page, "today"), "-3.5\u00B0C<small>at 08:05</small>"));
+}
+
+TEST(ReportPage, RainAcrossMidnightResetsAddsUpInEveryRange)
+{
+    // 2.0 mm by 23:00 on the 5th, 3.5 by midnight; 1.2 on the 6th; 0.4 this morning.
+    const std::int64_t day5 = minutesFromCivil({2026, 12, 5, 0, 0});
+    const std::pair<std::int64_t, const char*> totals[] = {
+        {day5 + 10 * 60, "0.0"}, {day5 + 23 * 60, "2.0"}, {day5 + 23 * 60 + 55, "3.5"},
+        {day5 + 1440 + 5, "0.0"}, {day5 + 1440 + 600, "1.2"}, {day5 + 2880 + 5, "0.2"},
+        {END, "0.4"},
+    };
+    std::vector<std::string> values = fullObservation();
+    ReportBuilder builder(END);
+    StationFields latest{};
+    for (const auto& [minute, rain] : totals) {
+        values[7] = rain;
+        latest = parsed(values);
+        builder.add(reportSample(minute, latest));
+    }
+    const std::string page = builder.page(&latest, DEFAULT_UNIT_SETTINGS);
+    // The first sample has nothing before it and counts nothing.
+    EXPECT_TRUE(contains(sectionOf(page, "week"), "Total 5.1 mm")) << sectionOf(page, "week");
+    EXPECT_TRUE(contains(sectionOf(page, "year"), "Total 5.1 mm"));
+    EXPECT_TRUE(contains(sectionOf(page, "day"), "Total 1.6 mm")); // from 10:00 yesterday
+    EXPECT_TRUE(contains(sectionOf(page, "today"), "<th>Rain</th><td>0.4 mm"));
+
+    UnitSettings inches = DEFAULT_UNIT_SETTINGS;
+    inches.rainUnit = RAIN_INCHES;
+    EXPECT_TRUE(contains(sectionOf(builder.page(&latest, inches), "week"), "Total 0.20 in"));
 }
 
 TEST(ReportPage, GapInTheArchiveBreaksTheDayLine)
