@@ -39,6 +39,7 @@ const char* const REPORT_STYLE =
     ".key.temp::before{background:var(--temp)}.key.dew::before{background:var(--dew)}"
     ".key.hum::before{background:var(--hum)}.key.pres::before{background:var(--pres)}"
     ".key.wind::before{background:var(--wind)}.key.gust::before{background:var(--gust)}"
+    ".key.rain::before{background:var(--rain);height:8px}"
     ".key.dir::before{background:var(--dir);width:6px;height:6px;border-radius:3px}"
     "svg{display:block;width:100%;height:auto}"
     "svg text{font-size:11px;fill:var(--muted)}"

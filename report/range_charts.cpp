@@ -117,23 +117,42 @@ ChartSpec windChart(const RangeBuckets& buckets, const UnitSettings& units)
     chart.series.push_back(meanSeries(buckets, Charted::windSpeed, Quantity::wind, units, "wind", "Speed"));
     ChartSeries direction{SeriesKind::dots, "dir", "Direction (right axis)", {}};
     direction.points.reserve(static_cast<std::size_t>(buckets.lines.count));
-    for (int b = 0; b < buckets.lines.count; ++b)
-        direction.points.push_back({middleOf(buckets.lines, b), 0, meanDirection(buckets.direction[static_cast<std::size_t>(b)]), 0});
+    for (int b = 0; b < buckets.lines.count; ++b) {
+        const double bearing = meanDirection(buckets.direction[static_cast<std::size_t>(b)]);
+        direction.points.push_back({middleOf(buckets.lines, b), 0, bearing, 0});
+    }
     chart.series.push_back(direction);
     return chart;
 }
 
 ChartSpec rainChart(const RangeBuckets& buckets, const UnitSettings& units)
 {
-    const char* per = buckets.range == ReportRange::day ? "Rain per hour" : buckets.range == ReportRange::year ? "Rain per week" : "Rain per day";
-    ChartSpec chart = baseChart(buckets, per, unitName(Quantity::rain, units));
+    const char* title = "Rain per day";
+    if (buckets.range == ReportRange::day)
+        title = "Rain per hour";
+    else if (buckets.range == ReportRange::year)
+        title = "Rain per week";
+    ChartSpec chart = baseChart(buckets, title, unitName(Quantity::rain, units));
     chart.fromZero = true;
     ChartSeries bars{SeriesKind::bars, "rain", "", {}};
+    double total = 0;
+    bool measured = false;
     for (int b = 0; b < buckets.bars.count; ++b) {
         const double start = static_cast<double>(bucketStart(buckets.bars, b));
         const std::size_t i = static_cast<std::size_t>(b);
-        const double total = buckets.rainCount[i] > 0 ? convertedValue(Quantity::rain, units, buckets.rain[i]) : NO_VALUE;
-        bars.points.push_back({start, start + static_cast<double>(buckets.bars.width), total, 0});
+        double amount = NO_VALUE;
+        if (buckets.rainCount[i] > 0) {
+            amount = convertedValue(Quantity::rain, units, buckets.rain[i]);
+            total += buckets.rain[i];
+            measured = true;
+        }
+        bars.points.push_back({start, start + static_cast<double>(buckets.bars.width), amount, 0});
+    }
+    // The total tells a dry spell (0.0) from one without readings.
+    if (measured) {
+        const int decimals = unitCodeFor(Quantity::rain, units) == RAIN_INCHES ? 2 : 1;
+        bars.name = "Total " + fixedText(convertedValue(Quantity::rain, units, total), decimals) + " "
+                    + unitName(Quantity::rain, units);
     }
     chart.series.push_back(bars);
     return chart;
@@ -181,7 +200,9 @@ std::vector<TimeTick> timeTicks(ReportRange range, std::int64_t first, std::int6
     std::vector<TimeTick> ticks;
     const std::int64_t step = range == ReportRange::day ? 240 : MINUTES_PER_DAY;
     // Ticks fall on whole hours or midnights; start at the first at or after `first`.
-    std::int64_t minute = (range == ReportRange::day ? (first + step - 1) / step * step : (dayOf(first - 1) + 1) * MINUTES_PER_DAY);
+    std::int64_t minute = (dayOf(first - 1) + 1) * MINUTES_PER_DAY;
+    if (range == ReportRange::day)
+        minute = (first + step - 1) / step * step;
     for (; minute <= last; minute += step) {
         const CivilMinute time = civilFromMinutes(minute);
         switch (range) {

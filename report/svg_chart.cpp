@@ -164,8 +164,9 @@ std::string barsPath(const ChartSeries& series, const Scale& scale)
         }
         d += 'M';
         appendPoint(d, left, base);
+        // A measured zero still shows, as a sliver on the axis.
         d += 'V';
-        appendCoordinate(d, scale.y(point.y));
+        appendCoordinate(d, std::min(scale.y(point.y), base - 1));
         d += 'H';
         appendCoordinate(d, right);
         d += 'V';
@@ -287,7 +288,7 @@ ValueAxis valueAxis(double low, double high)
     double span = high - low;
     if (span < 1e-9) {
         // A flat line sits in the middle of a small range.
-        const double pad = std::max(1.0, std::fabs(low) * 0.01);
+        const double pad = std::max(0.5, std::fabs(low) * 0.01);
         low -= pad;
         high += pad;
         span = high - low;
