@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include <fcntl.h>
 #include <sqlite3.h>
@@ -42,6 +43,8 @@ std::string valueColumns(const char* prefix, bool withTypes)
 }
 
 // Version 1: observations, lines set aside, and the record of migrations.
+// Observations are stored in time order (no rowid), so the report's scan
+// of a year and an export read the file front to back.
 std::string schemaVersion1()
 {
     return "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
@@ -51,7 +54,7 @@ std::string schemaVersion1()
            " line TEXT NOT NULL,"
            " stored TEXT NOT NULL,"
            " " + valueColumns("", true) + ","
-           " UNIQUE (time, source));"
+           " PRIMARY KEY (time, source)) WITHOUT ROWID;"
            "CREATE TABLE set_aside ("
            " time TEXT NOT NULL,"
            " source INTEGER NOT NULL,"
@@ -395,15 +398,25 @@ long Archive::countSetAside()
     return countOf(db, "SELECT count(*) FROM set_aside", 0);
 }
 
-int Archive::forEachObservation(std::int64_t fromMinute,
+int Archive::forEachObservation(std::int64_t fromMinute, const int* fields, std::size_t fieldCount,
                                 const std::function<void(std::int64_t minute, const double* values)>& each)
 {
     const CivilMinute from = civilFromMinutes(fromMinute);
     char fromTime[32];
     std::snprintf(fromTime, sizeof fromTime, "%04d-%02d-%02dT%02d:%02d", from.year, from.month, from.day, from.hour,
                   from.minute);
-    const std::string sql = "SELECT o.time, " + valueColumns("o.", false) + " " + OBSERVATIONS_SQL
-                          + " AND o.time >= ?1 ORDER BY o.time";
+    // Only the numbers asked for: a year of live observations is half a
+    // million rows.
+    std::string columns = "o.time";
+    std::vector<int> read;
+    for (std::size_t i = 0; i < fieldCount; ++i) {
+        const int f = fields[i];
+        if (f < 0 || f >= static_cast<int>(STATION_FIELD_COUNT) || isKeyField(f) || f == StationFields::windDirPoint)
+            continue;
+        columns += std::string(", o.") + stationFieldName(f);
+        read.push_back(f);
+    }
+    const std::string sql = "SELECT " + columns + " " + OBSERVATIONS_SQL + " AND o.time >= ?1 ORDER BY o.time";
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
         fail("cannot read observations");
@@ -411,18 +424,18 @@ int Archive::forEachObservation(std::int64_t fromMinute,
     }
     sqlite3_bind_text(statement, 1, fromTime, -1, SQLITE_TRANSIENT);
     double values[STATION_FIELD_COUNT];
+    for (double& value : values)
+        value = NAN;
     int result = SQLITE_ROW;
     while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
         std::int64_t minute = 0;
         if (!isoTimeMinutes(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), minute))
             continue;
-        for (int f = 0, column = 1; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
-            values[f] = NAN;
-            if (isKeyField(f))
-                continue;
-            if (f != StationFields::windDirPoint && sqlite3_column_type(statement, column) != SQLITE_NULL)
-                values[f] = sqlite3_column_double(statement, column);
-            ++column;
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            const int column = static_cast<int>(i) + 1;
+            values[read[i]] = sqlite3_column_type(statement, column) == SQLITE_NULL
+                                ? NAN
+                                : sqlite3_column_double(statement, column);
         }
         each(minute, values);
     }

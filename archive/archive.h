@@ -69,9 +69,9 @@ public:
 
     // Every observation time from `fromMinute` on, in time order, one row
     // per time (the console's record where there is one, else the live
-    // observation) with its values (NaN where NULL). Returns 0 on a read
-    // failure.
-    int forEachObservation(std::int64_t fromMinute,
+    // observation) with the values of `fields` (NaN where NULL; every
+    // other field NaN too). Returns 0 on a read failure.
+    int forEachObservation(std::int64_t fromMinute, const int* fields, std::size_t fieldCount,
                            const std::function<void(std::int64_t minute, const double* values)>& each);
 
     // The newest observation's line (history preferred at equal times);

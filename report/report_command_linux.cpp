@@ -73,7 +73,8 @@ int writeReportPage(Archive& archive, const std::string& folder, const UnitSetti
     static StationFields latest;
     if (any) {
         parseStationRecord(&latestRecord, latest);
-        if (!archive.forEachObservation(endMinute - YEAR_MINUTES, [&](std::int64_t minute, const double* values) {
+        if (!archive.forEachObservation(endMinute - YEAR_MINUTES, REPORT_SAMPLE_FIELDS, REPORT_SAMPLE_FIELD_COUNT,
+                                        [&](std::int64_t minute, const double* values) {
                 ReportSample sample;
                 sample.minute = minute;
                 std::memcpy(sample.value, values, sizeof sample.value);

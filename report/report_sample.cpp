@@ -14,6 +14,12 @@ double usableValue(const ReportSample& sample, int field)
     return value;
 }
 
+const int REPORT_SAMPLE_FIELDS[REPORT_SAMPLE_FIELD_COUNT] = {
+    StationFields::outdoorTemp, StationFields::dewPoint,       StationFields::outdoorHumidity,
+    StationFields::relPressure, StationFields::absPressure,    StationFields::windSpeed,
+    StationFields::windGust,    StationFields::windDirDegrees, StationFields::dailyRain,
+};
+
 ReportSample reportSample(std::int64_t minute, const StationFields& fields)
 {
     ReportSample sample;

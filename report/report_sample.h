@@ -11,6 +11,11 @@ struct ReportSample {
     double value[STATION_FIELD_COUNT]; // console units; NaN where absent, invalid, or a text field
 };
 
+// The fields the report reads from samples; a caller may leave the others
+// NaN (the archive reads only these, which makes a year's page quicker).
+constexpr int REPORT_SAMPLE_FIELD_COUNT = 9;
+extern const int REPORT_SAMPLE_FIELDS[REPORT_SAMPLE_FIELD_COUNT];
+
 // Readings beyond this size are damaged records, not weather; the report
 // treats them as absent so one bad value cannot flatten a chart.
 constexpr double REPORT_VALUE_LIMIT = 1e6;

@@ -146,9 +146,11 @@ TEST(ArchiveMerge, LiveObservationsOneAMinuteAndTheConsolesRecordPreferred)
     EXPECT_EQ(counts.added, 1u);
     std::vector<std::int64_t> minutes;
     std::vector<double> temperatures;
-    ASSERT_EQ(archive->forEachObservation(START, [&](std::int64_t minute, const double* values) {
+    const int wanted[] = {StationFields::indoorTemp, StationFields::recordDate, StationFields::windDirPoint, 99};
+    ASSERT_EQ(archive->forEachObservation(START, wanted, 4, [&](std::int64_t minute, const double* values) {
         minutes.push_back(minute);
         temperatures.push_back(values[StationFields::indoorTemp]);
+        EXPECT_TRUE(std::isnan(values[StationFields::outdoorTemp])); // not asked for
     }), 1);
     EXPECT_EQ(minutes, (std::vector<std::int64_t>{START, START + 1, START + 2}));
     ArchiveRow consoles;

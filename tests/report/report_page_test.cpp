@@ -133,6 +133,29 @@ TEST(ReportPage, SameSamplesGiveTheSamePage)
     EXPECT_EQ(modelPage(IMPERIAL, 60), modelPage(IMPERIAL, 60));
 }
 
+TEST(ReportPage, SamplesNeedOnlyTheFieldsTheReportReads)
+{
+    // The archive fills only REPORT_SAMPLE_FIELDS: a page that read any
+    // other field of a sample would change here.
+    StationModel model;
+    initStationModel(model, 7, 30, 45);
+    ReportBuilder full(END);
+    ReportBuilder narrow(END);
+    for (std::int64_t minute = END - 40 * MINUTES_PER_DAY; minute <= END; minute += 30) {
+        const ReportSample sample = reportSample(minute, modelFields(model, minute));
+        full.add(sample);
+        ReportSample few;
+        few.minute = minute;
+        for (double& value : few.value)
+            value = NAN;
+        for (int field : REPORT_SAMPLE_FIELDS)
+            few.value[field] = sample.value[field];
+        narrow.add(few);
+    }
+    const StationFields latest = modelFields(model, END);
+    EXPECT_EQ(full.page(&latest, IMPERIAL), narrow.page(&latest, IMPERIAL));
+}
+
 TEST(ReportPage, ChartsFollowTheUnitChoice)
 {
     const std::string metric = sectionOf(modelPage(DEFAULT_UNIT_SETTINGS, 30), "year");
