@@ -40,6 +40,7 @@ struct ArchiveKeeper::State {
     bool reportWanted = false;
     bool stopping = false;
     unsigned long liveDropped = 0;
+    unsigned long liveFailures = 0; // in a row
     // A merge handed over by mergeDownload, and its result.
     const StationRecord* mergeSlots = nullptr;
     std::size_t mergeCount = 0;
@@ -55,8 +56,15 @@ struct ArchiveKeeper::State {
 
 void ArchiveKeeper::State::writeLive(const StationRecord& record)
 {
-    if (archive->storeLive(record.text, sizeof record.text) == LiveOutcome::failed)
-        logLine("a live observation was not stored: " + archive->lastError());
+    // A full disk fails every observation: told when it starts and when it
+    // ends, not every few seconds.
+    if (archive->storeLive(record.text, sizeof record.text) == LiveOutcome::failed) {
+        if (liveFailures++ == 0)
+            logLine("live observations are not being stored: " + archive->lastError());
+    } else if (liveFailures != 0) {
+        logLine("live observations are stored again; " + std::to_string(liveFailures) + " were lost");
+        liveFailures = 0;
+    }
 }
 
 void ArchiveKeeper::State::writeReport()
