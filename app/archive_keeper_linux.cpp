@@ -8,12 +8,10 @@
 #include <mutex>
 #include <thread>
 
+#include "app/service_log_linux.h"
 #include "archive/archive.h"
-#include "link/report_reader.h"
-#include "link/station_link_linux.h"
 #include "report/report_command_linux.h"
 #include "settings/data_paths_linux.h"
-#include "upload/upload_log.h"
 
 namespace {
 
@@ -23,9 +21,7 @@ constexpr std::size_t LIVE_QUEUE_LIMIT = 1000;
 
 void logLine(const std::string& text)
 {
-    const std::string line = serviceLogLine(localClockTime(), "archive: " + text);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    printServiceLog("archive: " + text);
 }
 
 } // namespace

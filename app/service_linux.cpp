@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/archive_keeper_linux.h"
+#include "app/service_log_linux.h"
 #include "app/stop_signal_linux.h"
 #include "archive/archive.h"
 #include "link/history_download_linux.h"
@@ -13,7 +14,6 @@
 #include "link/messages.h"
 #include "link/station_link_linux.h"
 #include "settings/data_paths_linux.h"
-#include "upload/upload_log.h"
 #include "upload/upload_service_linux.h"
 
 namespace {
@@ -42,13 +42,6 @@ void onConnection(void* context, bool present, const char* why)
     reportConnectionOnStderr(context, present, why);
 }
 
-void logLine(const std::string& text)
-{
-    const std::string line = serviceLogLine(localClockTime(), text);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
-}
-
 const char* downloadFailure(DownloadResult result)
 {
     switch (result) {
@@ -73,12 +66,12 @@ int downloadAndMerge()
     // good.
     auto* slots = static_cast<StationRecord*>(std::calloc(HISTORY_SLOT_COUNT, sizeof(StationRecord)));
     if (!slots) {
-        logLine("archive: no memory for a download");
+        printServiceLog("archive: no memory for a download");
         return DOWNLOAD_RETRY_SECONDS;
     }
     setLinkHistory(slots, HISTORY_SLOT_COUNT);
     historyWanted[0] = L'1';
-    logLine("archive: downloading the console's history");
+    printServiceLog("archive: downloading the console's history");
     const DownloadResult result = downloadHistory(download, 0, nullptr, nullptr);
     historyWanted[0] = L'\0';
     setLinkHistory(nullptr, 0);
@@ -89,14 +82,14 @@ int downloadAndMerge()
             count = HISTORY_SLOT_COUNT;
         MergeCounts counts{};
         if (keeper.mergeDownload(slots, count, counts)) {
-            logLine("archive: merged " + std::to_string(count) + " records: " + std::to_string(counts.added)
+            printServiceLog("archive: merged " + std::to_string(count) + " records: " + std::to_string(counts.added)
                     + " new, " + std::to_string(counts.alreadyPresent) + " already archived, "
                     + std::to_string(counts.setAside) + " set aside, " + std::to_string(counts.malformed)
                     + " malformed, " + std::to_string(counts.empty) + " lost in the transfer");
             next = DOWNLOAD_EVERY_SECONDS;
         }
     } else if (result != DownloadResult::stopped) {
-        logLine(std::string("archive: no download: ") + downloadFailure(result));
+        printServiceLog(std::string("archive: no download: ") + downloadFailure(result));
         if (result == DownloadResult::noHistory)
             next = DOWNLOAD_EVERY_SECONDS;
     }

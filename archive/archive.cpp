@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -246,7 +245,7 @@ int Archive::insertRow(const ArchiveRow& row, RowSource source, bool& inserted)
                 sqlite3_bind_text(insert, n, row.windDirPoint, -1, SQLITE_STATIC);
             else
                 sqlite3_bind_null(insert, n);
-        } else if (hasValue(row.value[f])) {
+        } else if (!std::isnan(row.value[f])) {
             sqlite3_bind_double(insert, n, row.value[f]);
         } else {
             sqlite3_bind_null(insert, n);
@@ -401,10 +400,8 @@ long Archive::countSetAside()
 int Archive::forEachObservation(std::int64_t fromMinute, const int* fields, std::size_t fieldCount,
                                 const std::function<void(std::int64_t minute, const double* values)>& each)
 {
-    const CivilMinute from = civilFromMinutes(fromMinute);
-    char fromTime[32];
-    std::snprintf(fromTime, sizeof fromTime, "%04d-%02d-%02dT%02d:%02d", from.year, from.month, from.day, from.hour,
-                  from.minute);
+    char fromTime[ISO_TIME_SIZE];
+    isoTimeText(civilFromMinutes(fromMinute), fromTime);
     // Only the numbers asked for: a year of live observations is half a
     // million rows.
     std::string columns = "o.time";

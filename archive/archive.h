@@ -83,7 +83,6 @@ public:
     long countSetAside();
 
     const std::string& lastError() const { return error; }
-    sqlite3* handle() { return db; }
 
 private:
     friend class RecordCursor;

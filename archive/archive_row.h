@@ -4,7 +4,6 @@
 // the reason, before it reaches the file.
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 
@@ -14,7 +13,6 @@
 
 struct ArchiveRow {
     char time[ISO_TIME_SIZE]; // "YYYY-MM-DDTHH:MM", the console's local time
-    std::int64_t minute;      // the same time, minutesFromCivil
     const char* line;         // the console's bytes, not terminated
     std::size_t lineLength;
     // Numbers in the console's units, each the double nearest its text;
@@ -37,8 +35,3 @@ RowVerdict readArchiveRow(const char* text, std::size_t maxBytes, ArchiveRow& ro
 // A stored line back as the record the console sent: the bytes, then zeros.
 // Returns 0 when the line does not fit a record with its terminator.
 int recordFromLine(const char* line, std::size_t length, StationRecord& record);
-
-inline bool hasValue(double value)
-{
-    return !std::isnan(value);
-}

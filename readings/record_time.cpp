@@ -54,17 +54,22 @@ int isoRecordTime(const wchar_t* recordDate, const wchar_t* recordTime, char out
         year += 2000;
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59)
         return 0;
-    char* p = putDigits(out, year, 4);
-    *p++ = '-';
-    p = putDigits(p, month, 2);
-    *p++ = '-';
-    p = putDigits(p, day, 2);
-    *p++ = 'T';
-    p = putDigits(p, hour, 2);
-    *p++ = ':';
-    p = putDigits(p, minute, 2);
-    *p = '\0';
+    isoTimeText(CivilMinute{year, month, day, hour, minute}, out);
     return 1;
+}
+
+void isoTimeText(const CivilMinute& time, char out[ISO_TIME_SIZE])
+{
+    char* p = putDigits(out, time.year % 10000, 4);
+    *p++ = '-';
+    p = putDigits(p, time.month, 2);
+    *p++ = '-';
+    p = putDigits(p, time.day, 2);
+    *p++ = 'T';
+    p = putDigits(p, time.hour, 2);
+    *p++ = ':';
+    p = putDigits(p, time.minute, 2);
+    *p = '\0';
 }
 
 namespace {
@@ -105,6 +110,14 @@ std::int64_t daysFromCivil(int y, int m, int d)
     return era * 146097 + doe - 719468;
 }
 
+std::int64_t floorDivide(std::int64_t a, std::int64_t b)
+{
+    std::int64_t q = a / b;
+    if (a % b != 0 && a < 0)
+        --q;
+    return q;
+}
+
 std::int64_t minutesFromCivil(const CivilMinute& t)
 {
     return daysFromCivil(t.year, t.month, t.day) * MINUTES_PER_DAY + t.hour * 60 + t.minute;
@@ -112,9 +125,7 @@ std::int64_t minutesFromCivil(const CivilMinute& t)
 
 CivilMinute civilFromMinutes(std::int64_t minutes)
 {
-    std::int64_t day = minutes / MINUTES_PER_DAY;
-    if (minutes % MINUTES_PER_DAY != 0 && minutes < 0)
-        --day;
+    const std::int64_t day = floorDivide(minutes, MINUTES_PER_DAY);
     const auto rest = static_cast<int>(minutes - day * MINUTES_PER_DAY);
     CivilMinute t{};
     civilFromDays(day, t.year, t.month, t.day);

@@ -27,9 +27,15 @@ struct CivilMinute {
 
 constexpr std::int64_t MINUTES_PER_DAY = 1440;
 
+// a / b rounded down (b > 0): the day or bucket of a time before 1970 too.
+std::int64_t floorDivide(std::int64_t a, std::int64_t b);
+
 std::int64_t daysFromCivil(int year, int month, int day);
 std::int64_t minutesFromCivil(const CivilMinute& time);
 CivilMinute civilFromMinutes(std::int64_t minutes);
+
+// Writes "YYYY-MM-DDTHH:MM" (the year taken modulo 10000).
+void isoTimeText(const CivilMinute& time, char out[ISO_TIME_SIZE]);
 
 // Reads "YYYY-MM-DDTHH:MM" as isoRecordTime writes it. Returns 1, or 0 when
 // the text is not exactly that shape with the same ranges.

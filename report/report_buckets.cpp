@@ -19,14 +19,6 @@ constexpr std::int64_t WEEK = 7 * DAY;
 // 1970-01-05 was a Monday: the year's rain bars are calendar weeks.
 constexpr std::int64_t MONDAY_PHASE = 4 * DAY;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    std::int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
-    return q;
-}
-
 } // namespace
 
 const RangeLayout RANGE_LAYOUTS[REPORT_RANGE_COUNT] = {
@@ -38,8 +30,8 @@ const RangeLayout RANGE_LAYOUTS[REPORT_RANGE_COUNT] = {
 
 TimeGrid timeGrid(std::int64_t endMinute, std::int64_t span, std::int64_t width, std::int64_t phase)
 {
-    const std::int64_t lastStart = floorDiv(endMinute - phase, width) * width + phase;
-    const std::int64_t firstStart = floorDiv(endMinute - span + 1 - phase, width) * width + phase;
+    const std::int64_t lastStart = floorDivide(endMinute - phase, width) * width + phase;
+    const std::int64_t firstStart = floorDivide(endMinute - span + 1 - phase, width) * width + phase;
     TimeGrid grid;
     grid.origin = firstStart;
     grid.width = width;
@@ -136,7 +128,7 @@ double rainIncrease(RainCounter& counter, std::int64_t minute, double dailyRain)
 {
     if (std::isnan(dailyRain) || dailyRain < 0)
         return std::numeric_limits<double>::quiet_NaN();
-    const std::int64_t day = floorDiv(minute, MINUTES_PER_DAY);
+    const std::int64_t day = floorDivide(minute, MINUTES_PER_DAY);
     double increase = 0.0;
     if (counter.seen)
         increase = (day != counter.previousDay || dailyRain < counter.previous) ? dailyRain

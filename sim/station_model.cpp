@@ -47,14 +47,6 @@ double unit01(std::uint64_t h)
     return static_cast<double>(h >> 11) * (1.0 / 9007199254740992.0);
 }
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b)
-{
-    std::int64_t q = a / b;
-    if ((a % b != 0) && ((a < 0) != (b < 0)))
-        --q;
-    return q;
-}
-
 // Smooth value noise in [-1, 1] over time, with features about `scale`
 // minutes apart. Continuous, so values drift instead of jumping.
 double noise(std::uint32_t seed, std::uint32_t salt, double minute, double scale)
@@ -140,7 +132,7 @@ double rainRateAt(std::uint32_t seed, std::int64_t day, int m)
 double rainBetween(std::uint32_t seed, std::int64_t from, std::int64_t to)
 {
     double sum = 0.0;
-    for (std::int64_t day = floorDiv(from, MINUTES_PER_DAY); day * MINUTES_PER_DAY < to; ++day) {
+    for (std::int64_t day = floorDivide(from, MINUTES_PER_DAY); day * MINUTES_PER_DAY < to; ++day) {
         const std::int64_t start = day * MINUTES_PER_DAY;
         const int low = from > start ? static_cast<int>(from - start) : 0;
         const int high = to - start < MINUTES_PER_DAY ? static_cast<int>(to - start) : 1440;
@@ -322,7 +314,7 @@ void observeStation(const StationModel& model, std::int64_t minute, Observation&
     obs = Observation{};
     const std::uint32_t seed = model.seed;
     const double tm = static_cast<double>(minute);
-    const std::int64_t day = floorDiv(minute, MINUTES_PER_DAY);
+    const std::int64_t day = floorDivide(minute, MINUTES_PER_DAY);
     const auto minuteOfDay = static_cast<int>(minute - day * MINUTES_PER_DAY);
     const double hour = minuteOfDay / 60.0;
     obs.time = civilFromMinutes(minute);
