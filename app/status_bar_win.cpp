@@ -81,10 +81,9 @@ void hideCancelAndClear(HWND dialog)
 // and a running export deletes its partial file.
 void onCancel(HWND dialog)
 {
-    transferCancelled = 1;
+    cancelHistoryTransfer();
     sendCommand(CMD_STOP);
     hideCancelAndClear(dialog);
-    historyActive = 0;
 }
 
 void onCommand(HWND dialog, WPARAM wParam)

@@ -22,6 +22,6 @@ extern ExportRequest exportRequest;
 
 // 1 from the moment the export thread is started until it has reported its
 // result and let go of the history store, the request and the file name.
-// historyActive cannot guard that span: a live observation clears it, and
-// a new request then would zero the store under the thread.
+// historyActive cannot guard that span: a cancel clears it, and a new
+// request then would zero the store under the thread.
 extern LinkFlag exportRunning;

@@ -29,6 +29,12 @@ const int DATE_EDITS[6] = {IDC_START_YEAR, IDC_START_MONTH, IDC_START_DAY,
 // Receives the running export's result.
 HWND exportResultTarget = nullptr;
 
+// The request and file name of the press being handled, between its checks
+// and the start of its download. The export that may be waiting for the
+// console meanwhile keeps the ones it was started with.
+ExportRequest pendingRequest{};
+wchar_t pendingPath[EXPORT_PATH_SIZE] = L"";
+
 HWND mainWindowOf(HWND window)
 {
     const HWND root = GetAncestor(window, GA_ROOT);
@@ -79,7 +85,9 @@ void storeExportPath(const wchar_t* name)
 
 } // namespace
 
-int validateExportRequest(HWND page)
+namespace {
+
+int checkExportForm(HWND page, ExportRequest& request)
 {
     wchar_t dates[6][EXPORT_DATE_SIZE] = {};
     ExportForm form{};
@@ -96,14 +104,15 @@ int validateExportRequest(HWND page)
     for (int i = 0; i < DATA_SET_COUNT; ++i)
         form.dataSets[i] = IsDlgButtonChecked(page, IDC_DATA_SET_PRESSURE + i) == BST_CHECKED;
 
-    const ExportCheck check = checkExportRequest(form, exportRequest);
+    const ExportCheck check = checkExportRequest(form, request);
     if (check == ExportCheck::accepted)
         return 1;
     showMessageBox(page, exportCheckMessage(check), L"Error", MB_OK | MB_ICONERROR);
     return 0;
 }
 
-int chooseExportFile(HWND owner)
+// The save dialog, with the chosen name left in `chosen`.
+int chooseFileName(HWND owner, wchar_t* chosen)
 {
     static wchar_t name[DIALOG_NAME_SIZE];
     name[0] = L'\0';
@@ -129,36 +138,82 @@ int chooseExportFile(HWND owner)
         fileNameError(owner);
         return 0;
     }
-    // The dialog is modal: history frames may have arrived meanwhile (the
-    // console started sending, or an export was started again). The reader
-    // and a running export read the path, so it is not touched then.
-    if (historyActive != 0 || exportRunning != 0)
+    std::wcscpy(chosen, name);
+    return 1;
+}
+
+// A download or an export writing its file: the store, the request and the
+// file name are theirs.
+bool downloadOrExportRunning()
+{
+    return historyActive != 0 || exportRunning != 0 || historyRequested == HISTORY_TAKEN;
+}
+
+// Whether a new export may start now. Asked before the dialogs and again
+// after them, since the console may have gone, or a download begun, while
+// they were open.
+bool readyForExport()
+{
+    return deviceReady == 1 && !downloadOrExportRunning();
+}
+
+} // namespace
+
+int validateExportRequest(HWND page)
+{
+    return checkExportForm(page, exportRequest);
+}
+
+int chooseExportFile(HWND owner)
+{
+    wchar_t chosen[EXPORT_PATH_SIZE];
+    if (!chooseFileName(owner, chosen))
         return 0;
-    storeExportPath(name);
+    // The dialog is modal: a download may have begun meanwhile, and the
+    // reader and a running export read the path.
+    if (downloadOrExportRunning())
+        return 0;
+    storeExportPath(chosen);
     return 1;
 }
 
 int startHistoryDownload(HWND owner)
 {
+    // An earlier request the console has not answered yet is replaced; one
+    // whose download has begun is left to run.
+    if (!withdrawHistoryRequest())
+        return 0;
     transferCancelled = 0;
     // Left at 1 by the last finished export; the next export thread must
     // see only this download's completion.
     historyComplete = 0;
+    // No request stands now, so the reader takes no frame into the store
+    // while it is cleared; the request goes up before the command, so the
+    // console's first answer finds it.
     clearHistoryStore();
+    historyRequested = HISTORY_REQUESTED;
     if (sendCommand(CMD_READ_HISTORY) == 1)
         return 1;
+    withdrawHistoryRequest();
     showMessageBox(owner, L"Command send failed !", L"Error", MB_OK);
     return 0;
 }
 
 int startExport(HWND page)
 {
-    if (historyActive != 0 || deviceReady != 1 || exportRunning != 0)
+    if (!readyForExport())
         return 0;
-    if (validateExportRequest(page) != 1)
+    if (checkExportForm(page, pendingRequest) != 1)
         return 0;
-    if (chooseExportFile(page) != 1)
+    if (chooseFileName(page, pendingPath) != 1)
         return 0;
+    // The dialog was modal: the console may have gone, or the download of an
+    // earlier press begun, meanwhile. That export keeps its own request and
+    // file; this press then asks for nothing.
+    if (!readyForExport() || !withdrawHistoryRequest())
+        return 0;
+    exportRequest = pendingRequest;
+    storeExportPath(pendingPath);
     return startHistoryDownload(mainWindowOf(page));
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 constexpr int TICK_MS = 100;
 // The answer to CMD_READ_CURRENT is let through before the history is
-// asked for: a live observation in the middle of a download ends it.
+// asked for, so the download starts on a quiet link.
 constexpr int FIRST_LIVE_WAIT_MS = 3000;
 
 // Waits until `ready` or a stop signal or `limitMs`; true when ready.
@@ -58,6 +58,38 @@ void noteDownloadConnection(HistoryDownload& download, bool present)
     }
 }
 
+namespace {
+
+DownloadResult awaitDownload(HistoryDownload& download, DownloadProgress progress, void* context)
+{
+    transferCancelled = 0;
+    historyComplete = 0;
+    historyRequested = HISTORY_REQUESTED;
+    if (sendCommand(CMD_READ_HISTORY) != 1)
+        return DownloadResult::sendFailed;
+    while (!download.done) {
+        if (sleepUnlessStopped(TICK_MS)) {
+            sendCommand(CMD_STOP);
+            return DownloadResult::stopped;
+        }
+        if (download.noHistory)
+            return DownloadResult::noHistory;
+        if (download.lost)
+            return DownloadResult::noConnection;
+        // The console's refusal (a status report cancelling the transfer)
+        // or its removal.
+        if (transferCancelled != 0)
+            return DownloadResult::consoleRefused;
+        if (progress)
+            progress(context, download.received, download.total);
+    }
+    if (progress)
+        progress(context, download.received, download.total);
+    return DownloadResult::done;
+}
+
+} // namespace
+
 DownloadResult downloadHistory(HistoryDownload& download, int connectWaitMs, DownloadProgress progress,
                                void* context)
 {
@@ -71,29 +103,12 @@ DownloadResult downloadHistory(HistoryDownload& download, int connectWaitMs, Dow
     waitFor([&] { return download.liveSeen.load(); }, FIRST_LIVE_WAIT_MS);
     if (stopSignalled())
         return DownloadResult::stopped;
-    transferCancelled = 0;
-    historyComplete = 0;
-    if (sendCommand(CMD_READ_HISTORY) != 1)
-        return DownloadResult::sendFailed;
-    while (!download.done) {
-        if (sleepUnlessStopped(TICK_MS)) {
-            transferCancelled = 1;
-            sendCommand(CMD_STOP);
-            return DownloadResult::stopped;
-        }
-        if (download.noHistory)
-            return DownloadResult::noHistory;
-        if (download.lost)
-            return DownloadResult::noConnection;
-        // The console's refusal (a status report cancelling the
-        // transfer) or a removal; a live observation would clear it again,
-        // so it is looked at every tick.
-        if (transferCancelled != 0)
-            return DownloadResult::consoleRefused;
-        if (progress)
-            progress(context, download.received, download.total);
-    }
-    if (progress)
-        progress(context, download.received, download.total);
-    return DownloadResult::done;
+    const DownloadResult result = awaitDownload(download, progress, context);
+    // Whatever the end, no request stands and the next download, in this
+    // connection or another, starts its own bookkeeping.
+    if (result != DownloadResult::done)
+        cancelHistoryTransfer();
+    historyRequested = HISTORY_NOT_REQUESTED;
+    historyActive = 0;
+    return result;
 }

@@ -44,7 +44,9 @@ struct ReaderContext {
     unsigned failedReads;  // in a row
     bool lossReported;     // WM_STATION_CONNECTION 5 posted
     LPARAM generation;     // this reader's number, for its loss report
-    ULONGLONG lastReportAt; // GetTickCount64 of the last report read
+    // The quiet timer: when the reader's count of history packets last moved.
+    std::uint32_t historyPacketsSeen;
+    ULONGLONG lastHistoryAt;
 };
 
 enum class ReadEnd { Completed, Stopped, Abandoned };
@@ -57,8 +59,9 @@ int writeCommand(void*, const CommandReport& command)
 void deliver(void* context, unsigned message, std::intptr_t lParam)
 {
     const auto* reader = static_cast<const ReaderContext*>(context);
-    const HWND receiver =
-        message == WM_HISTORY_TOTAL || message == WM_HISTORY_PROGRESS ? statusBar : reader->target;
+    const bool forStatusBar =
+        message == WM_HISTORY_TOTAL || message == WM_HISTORY_PROGRESS || message == WM_PROGRESS_CLEAR;
+    const HWND receiver = forStatusBar ? statusBar : reader->target;
     if (receiver)
         SendMessageW(receiver, message, 0, static_cast<LPARAM>(lParam));
 }
@@ -94,15 +97,20 @@ void readFailed(ReaderContext& reader, DWORD error)
     idle();
 }
 
-// A download whose console has gone quiet in the middle of a record would
-// otherwise wait for its tail until the user cancels.
+// A download whose console has stopped sending history (it moved on, or
+// stopped) would otherwise wait for the rest until the user cancels. Live
+// observations do not count: a console that gave up a transfer goes on
+// sending them.
 void noticeQuiet(ReaderContext& reader)
 {
     const ULONGLONG now = GetTickCount64();
-    if (historyActive == 0 || now - reader.lastReportAt < HISTORY_QUIET_MS)
+    if (!historyDownloadOpen(reader.reader) || reader.reader.historyPackets != reader.historyPacketsSeen) {
+        reader.historyPacketsSeen = reader.reader.historyPackets;
+        reader.lastHistoryAt = now;
         return;
-    reader.lastReportAt = now;
-    handleHistoryQuiet(reader.reader);
+    }
+    if (now - reader.lastHistoryAt >= HISTORY_QUIET_MS)
+        handleHistoryQuiet(reader.reader);
 }
 
 // Waits for the pending read. A console that has gone quiet would keep the
@@ -163,10 +171,9 @@ bool readPass(ReaderContext& reader)
             return end == ReadEnd::Stopped;
     }
     reader.failedReads = 0;
-    if (got != 0) {
-        reader.lastReportAt = GetTickCount64();
+    if (got != 0)
         handleInputReport(reader.reader, reader.report);
-    }
+    noticeQuiet(reader);
     return true;
 }
 
@@ -177,7 +184,7 @@ DWORD WINAPI readerThread(void* targetWindow)
         return 1;
     reader->target = static_cast<HWND>(targetWindow);
     reader->generation = generation;
-    reader->lastReportAt = GetTickCount64();
+    reader->lastHistoryAt = GetTickCount64();
     reader->overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!reader->overlapped.hEvent) {
         delete reader;

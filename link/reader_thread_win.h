@@ -11,8 +11,9 @@
 
 #include "readings/station_record.h"
 
-// Receives WM_HISTORY_TOTAL and WM_HISTORY_PROGRESS; null until the status
-// bar exists (those messages are then dropped).
+// Receives WM_HISTORY_TOTAL, WM_HISTORY_PROGRESS and the reader's
+// WM_PROGRESS_CLEAR (the console refused the transfer); null until the
+// status bar exists (those messages are then dropped).
 extern HWND statusBar;
 
 // Receives WM_STATION_CONNECTION wParam 5, posted once per reader, when the
@@ -26,8 +27,8 @@ extern HWND connectionReceiver;
 // How long the reader sleeps while there is no usable handle, and how long
 // a blocked read goes without looking at readerStop.
 constexpr DWORD READER_IDLE_MS = 100;
-// A download that hears nothing from the console this long while a record
-// waits for its tail counts that record as lost (handleHistoryQuiet).
+// A download that hears no history packet from the console this long is
+// ended with what arrived (handleHistoryQuiet).
 constexpr DWORD HISTORY_QUIET_MS = 10000;
 // Shutdown waits this long for the reader before the device is released.
 constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;

@@ -12,10 +12,6 @@ namespace {
 // up, so a console that keeps sending damage cannot stall the link.
 constexpr std::uint32_t MAX_FAILURES = 10;
 
-// Record numbers are 16-bit; this one cannot collide with a real one, so the
-// first record given up is always counted, whatever its number.
-constexpr std::uint32_t NO_RECORD_GIVEN_UP = 0xFFFFFFFFu;
-
 enum class AssemblyStep { Dropped, Assembling, Complete, Overflowed };
 
 bool isIntact(const std::uint8_t* report)
@@ -104,62 +100,15 @@ AssemblyStep assemble(Assembly& assembly, std::uint8_t* buffer, std::size_t capa
     return overflowed ? AssemblyStep::Overflowed : AssemblyStep::Complete;
 }
 
-// A history record has ended: store it (unless it overflowed) in the next
-// slot, count it and any records given up before it, and complete the
-// download when nothing more is expected.
-void finishHistoryRecord(ReportReader& reader, bool store)
+// A download the reader began and the program has not ended meanwhile.
+bool downloadRunning(const ReportReader& reader)
 {
-    // The download is already complete: records beyond the announced count
-    // must not touch the store the export is reading.
-    if (reader.remaining <= 0) {
-        reader.skippedRecords = 0;
-        return;
-    }
-    const std::int64_t total = historyTotal.load();
-    const std::int64_t slot = total - reader.remaining;
-    if (store && reader.historySlots && slot >= 0
-        && static_cast<std::uint64_t>(slot) < reader.historySlotCount)
-        std::memcpy(reader.historySlots[slot].text, reader.recordBuffer, STATION_RECORD_SIZE);
-
-    // A record given up and then resent intact is counted twice, which can
-    // take `remaining` below zero; the download is complete all the same.
-    std::int64_t left = static_cast<std::int64_t>(reader.remaining) - 1 - reader.skippedRecords;
-    if (left < 0)
-        left = 0;
-    reader.remaining = static_cast<std::int32_t>(left);
-    reader.skippedRecords = 0;
-    deliver(reader, WM_HISTORY_PROGRESS, static_cast<std::intptr_t>(total - reader.remaining));
-    if (reader.remaining == 0) {
-        historyComplete = 1;
-        deliver(reader, WM_HISTORY_DONE);
-    }
+    return reader.history.open && historyRequested == HISTORY_TAKEN;
 }
 
-// A history record that will never arrive whole (given up, or a packet of
-// it lost) is counted once against the download, whatever number of its
-// packets show it. Normally the next record takes the count along; when
-// nothing more is expected, the download completes here.
-void skipHistoryRecord(ReportReader& reader, std::uint32_t recordNumber)
+bool isNoHistoryMarker(const std::uint8_t* report)
 {
-    // Outside a download (or once it is complete) nothing is owed: a record
-    // counted here would be taken from the next download's last one.
-    if (historyActive == 0 || reader.remaining <= 0)
-        return;
-    if (recordNumber != reader.lastGivenUp)
-        ++reader.skippedRecords;
-    reader.lastGivenUp = recordNumber;
-    if (static_cast<std::int64_t>(reader.remaining) > reader.skippedRecords)
-        return;
-    reader.remaining = 0;
-    reader.skippedRecords = 0;
-    deliver(reader, WM_HISTORY_PROGRESS, static_cast<std::intptr_t>(historyTotal.load()));
-    historyComplete = 1;
-    deliver(reader, WM_HISTORY_DONE);
-}
-
-bool isFirstPacket(const std::uint8_t* report)
-{
-    return (report[SEQUENCE_BYTE] & 0x0F) == 1;
+    return report[2] == 0xFF && report[3] == 0xFF && report[4] == 0xFF && report[5] == 0xFF;
 }
 
 // Whether history frames are wanted at all: a file is chosen and no cancel
@@ -169,32 +118,229 @@ bool historyWanted(const ReportReader& reader)
     return transferCancelled == 0 && reader.exportPath && reader.exportPath[0] != 0;
 }
 
-// The first history packet while no download runs (the first packet of a
-// record, as a download always begins) starts one from clean
-// bookkeeping: a half-assembled message or give-ups from before (a
-// cancelled download, an unfinished live observation, a packet the console
-// repeated after the last download ended) belong to no record of this one.
-void beginHistoryDownload(ReportReader& reader, std::uint32_t count)
+// The download is over, completed or not: frames from now on are strays.
+void closeHistory(ReportReader& reader)
 {
+    if (reader.history.assembling)
+        resetAssembly(reader.record);
+    reader.history.open = false;
+    reader.history.assembling = false;
+}
+
+std::uint32_t recordsEnded(const HistoryBookkeeping& history)
+{
+    return history.nextNumber - history.firstNumber;
+}
+
+// Records numbered below `next` have ended, stored or lost. A record being
+// assembled among them can no longer be completed.
+void endRecordsBelow(ReportReader& reader, std::uint32_t next)
+{
+    HistoryBookkeeping& history = reader.history;
+    const std::uint32_t last = history.firstNumber + history.total;
+    if (next > last)
+        next = last;
+    if (next <= history.nextNumber)
+        return;
+    if (history.assembling && history.recordNumber < next) {
+        resetAssembly(reader.record);
+        history.assembling = false;
+    }
+    history.nextNumber = next;
+}
+
+// After each packet: tell the progress, and complete the download once its
+// last record has ended.
+void reportProgress(ReportReader& reader, std::uint32_t endedBefore)
+{
+    HistoryBookkeeping& history = reader.history;
+    const std::uint32_t ended = recordsEnded(history);
+    reader.remaining = static_cast<std::int32_t>(history.total - ended);
+    if (ended == endedBefore)
+        return;
+    deliver(reader, WM_HISTORY_PROGRESS, static_cast<std::intptr_t>(ended));
+    if (ended < history.total)
+        return;
+    closeHistory(reader);
+    // Set before the message, so the export the receiver starts sees a
+    // complete download, and no later frame is taken into the store it reads.
+    historyComplete = 1;
+    historyRequested = HISTORY_NOT_REQUESTED;
+    deliver(reader, WM_HISTORY_DONE);
+}
+
+// The record being assembled has all its packets: into the next slot
+// unless it outgrew the buffer.
+void storeHistoryRecord(ReportReader& reader, bool whole)
+{
+    HistoryBookkeeping& history = reader.history;
+    if (whole) {
+        if (reader.historySlots && history.stored < reader.historySlotCount)
+            std::memcpy(reader.historySlots[history.stored].text, reader.recordBuffer, STATION_RECORD_SIZE);
+        ++history.stored;
+    }
+    history.assembling = false;
     resetAssembly(reader.record);
-    reader.recordNumber = 0;
-    reader.skippedRecords = 0;
-    reader.lastGivenUp = NO_RECORD_GIVEN_UP;
-    historyTotal = count;
+    history.nextNumber = history.recordNumber + 1;
+}
+
+// One intact packet of the download, of record `number`.
+void takeHistoryPacket(ReportReader& reader, const std::uint8_t* report, std::uint32_t number)
+{
+    HistoryBookkeeping& history = reader.history;
+    const std::uint8_t packet = report[SEQUENCE_BYTE] & 0x0F;
+    const std::uint8_t packets = report[SEQUENCE_BYTE] >> 4;
+    const std::size_t length = report[LENGTH_BYTE];
+    const bool wellFormed = length <= MAX_PAYLOAD && packet >= 1 && packet <= packets;
+
+    if (history.assembling && number == history.recordNumber) {
+        // Packets already taken, sent again because their answer came late.
+        if (packet >= 1 && packet <= reader.record.packet)
+            return;
+        if (!wellFormed || packet != reader.record.packet + 1 || packets != history.packetCount) {
+            endRecordsBelow(reader, number + 1); // a packet went missing
+            return;
+        }
+        if (!reader.record.overflowed && reader.record.offset + length < STATION_RECORD_SIZE) {
+            std::memcpy(reader.recordBuffer + reader.record.offset, report + PAYLOAD_START, length);
+            reader.record.offset += static_cast<std::uint32_t>(length);
+        } else {
+            reader.record.overflowed = true;
+        }
+        reader.record.packet = packet;
+        if (packet == packets)
+            storeHistoryRecord(reader, !reader.record.overflowed);
+        return;
+    }
+    // A later record: the one in progress and any between were lost.
+    endRecordsBelow(reader, number);
+    if (!wellFormed || packet != 1) {
+        endRecordsBelow(reader, number + 1); // its first packet never came
+        return;
+    }
+    // A first packet never ends a record, whatever its sequence byte says:
+    // the console never sends an observation in one packet.
+    std::memset(reader.recordBuffer, 0, STATION_RECORD_SIZE);
+    std::memcpy(reader.recordBuffer, report + PAYLOAD_START, length);
+    reader.record.packet = 1;
+    reader.record.offset = static_cast<std::uint32_t>(length);
+    reader.record.overflowed = false;
+    history.assembling = true;
+    history.recordNumber = number;
+    history.packetCount = packets;
+}
+
+// The first frame of a requested download: takes the request and starts
+// from clean bookkeeping. False when it is not ours to take (no request, or
+// a cancel crossed it).
+bool beginHistoryDownload(ReportReader& reader, std::uint32_t count, std::uint32_t number)
+{
+    std::uint32_t expected = HISTORY_REQUESTED;
+    if (!historyRequested.compare_exchange_strong(expected, HISTORY_TAKEN))
+        return false;
+    if (reader.history.assembling || reader.record.packet != 0)
+        resetAssembly(reader.record); // an unfinished live observation
+    HistoryBookkeeping& history = reader.history;
+    history = HistoryBookkeeping{};
+    history.open = true;
+    history.total = count;
+    history.firstNumber = number == 0 ? 0 : 1;
+    history.nextNumber = history.firstNumber;
     reader.remaining = static_cast<std::int32_t>(count);
-    deliver(reader, WM_HISTORY_TOTAL, static_cast<std::intptr_t>(count));
+    historyTotal = count;
     historyActive = 1;
+    // A cancel between the swap and here has cleared historyActive before
+    // we set it: look again, and leave the flags as the cancel meant them.
+    if (transferCancelled != 0 || historyRequested != HISTORY_TAKEN) {
+        history.open = false;
+        historyActive = 0;
+        return false;
+    }
+    deliver(reader, WM_HISTORY_TOTAL, static_cast<std::intptr_t>(count));
+    return true;
+}
+
+// An intact history packet (count != 0).
+void handleHistoryPacket(ReportReader& reader, const std::uint8_t* report, std::uint32_t count)
+{
+    const std::uint32_t number = bigEndian16(report + 4);
+    HistoryBookkeeping& history = reader.history;
+    // The main thread ended or replaced the download (cancel, removal, a new
+    // export): the reader's bookkeeping of it is void.
+    if (history.open && historyRequested != HISTORY_TAKEN)
+        closeHistory(reader);
+    if (!historyWanted(reader))
+        return; // unanswered: the console keeps it until a new export starts
+    answer(reader, CMD_RECORD_ACK);
+    reader.recordFailures = 0;
+
+    const std::uint32_t first = history.open ? history.firstNumber : (number == 0 ? 0 : 1);
+    const std::uint32_t total = history.open ? history.total : count;
+    // Not of this download: numbered outside it, or announcing another
+    // count. Acknowledged, so the console moves on, and otherwise ignored.
+    if (count != total || number < first || number >= first + total)
+        return;
+    if (!history.open && !beginHistoryDownload(reader, count, number))
+        return;
+    if (number < history.nextNumber)
+        return; // a record that has ended, sent again
+    const std::uint32_t endedBefore = recordsEnded(history);
+    takeHistoryPacket(reader, report, number);
+    reportProgress(reader, endedBefore);
+}
+
+// The tenth damaged observation packet in a row is given up: the console
+// moves on past it, so the history record being assembled (the only one
+// the packet can have belonged to, one message being in flight at a time)
+// can no longer be completed. Nothing else is taken from it.
+void giveUpObservationPacket(ReportReader& reader)
+{
+    HistoryBookkeeping& history = reader.history;
+    if (history.open && historyRequested != HISTORY_TAKEN)
+        closeHistory(reader);
+    if (history.open && history.assembling) {
+        const std::uint32_t endedBefore = recordsEnded(history);
+        endRecordsBelow(reader, history.recordNumber + 1);
+        reportProgress(reader, endedBefore);
+    }
+    resetAssembly(reader.record);
+    history.assembling = false;
+}
+
+void handleLivePacket(ReportReader& reader, const std::uint8_t* report)
+{
+    answer(reader, CMD_RECORD_ACK);
+    reader.recordFailures = 0;
+    HistoryBookkeeping& history = reader.history;
+    if (history.assembling) {
+        // The console moved on from the record it was sending.
+        if (downloadRunning(reader)) {
+            const std::uint32_t endedBefore = recordsEnded(history);
+            endRecordsBelow(reader, history.recordNumber + 1);
+            reportProgress(reader, endedBefore);
+        }
+        resetAssembly(reader.record);
+        history.assembling = false;
+    }
+    // The console never sends an observation in a single packet: a first
+    // packet never ends one, whatever its sequence byte says.
+    if (assemble(reader.record, reader.recordBuffer, STATION_RECORD_SIZE, report, false)
+        == AssemblyStep::Complete)
+        deliver(reader, WM_LIVE_RECORD, bufferAddress(reader.recordBuffer));
 }
 
 void handleObservation(ReportReader& reader, const std::uint8_t* report, bool intact)
 {
     // The console's "no history" answer is recognised whatever its checksum
-    // and never answered.
-    if (report[2] == 0xFF && report[3] == 0xFF && report[4] == 0xFF && report[5] == 0xFF) {
+    // and never answered. It ends a request the reader has not taken.
+    if (isNoHistoryMarker(report)) {
+        withdrawHistoryRequest();
         deliver(reader, WM_NO_HISTORY);
         return;
     }
     if (!intact) {
+        if (reader.history.open)
+            ++reader.historyPackets;
         ++reader.recordFailures;
         if (reader.recordFailures < MAX_FAILURES) {
             answer(reader, CMD_RECORD_NAK);
@@ -202,70 +348,32 @@ void handleObservation(ReportReader& reader, const std::uint8_t* report, bool in
         }
         answer(reader, CMD_RECORD_ACK);
         reader.recordFailures = 0;
-        resetAssembly(reader.record);
-        // Only a history record given up counts against the download. A live
-        // observation given up must not, or the next download would complete
-        // one record early and lose its last record.
-        const std::uint32_t count = bigEndian16(report + 2);
-        if (count == 0)
-            return;
-        // The first record of a download may be the one given up: it
-        // starts the download like an intact packet would, so it is owed.
-        if (historyActive == 0 && historyWanted(reader) && isFirstPacket(report))
-            beginHistoryDownload(reader, count);
-        skipHistoryRecord(reader, bigEndian16(report + 4));
+        giveUpObservationPacket(reader);
         return;
     }
-
-    // Live or history is decided from this packet, not by reading
-    // historyActive back later: the main thread may clear that flag (cancel)
-    // while the packet is being handled.
     const std::uint32_t count = bigEndian16(report + 2);
-    const bool history = count != 0;
-    if (!history) {
-        transferCancelled = 0;
-        historyActive = 0;
-    } else {
-        if (!historyWanted(reader))
-            return;
-        if (historyActive == 0 && !isFirstPacket(report)) {
-            // The tail of a record from before (the console repeating a
-            // packet whose answer came late): answered, so the console
-            // moves on, and neither stored nor counted.
-            answer(reader, CMD_RECORD_ACK);
-            reader.recordFailures = 0;
-            return;
-        }
-        if (historyActive == 0)
-            beginHistoryDownload(reader, count);
+    if (count == 0) {
+        handleLivePacket(reader, report);
+        return;
     }
-    answer(reader, CMD_RECORD_ACK);
-    reader.recordFailures = 0;
+    ++reader.historyPackets;
+    handleHistoryPacket(reader, report, count);
+}
 
-    if (history) {
-        // A first packet cutting into an unfinished record: that record lost
-        // its tail and is counted as skipped.
-        const std::uint32_t number = bigEndian16(report + 4);
-        if (isFirstPacket(report) && reader.record.packet != 0 && reader.recordNumber != number)
-            skipHistoryRecord(reader, reader.recordNumber);
-        reader.recordNumber = number;
-    }
-    // The console never sends an observation in a single packet: a first
-    // packet never ends one, whatever its sequence byte says.
-    const AssemblyStep step =
-        assemble(reader.record, reader.recordBuffer, STATION_RECORD_SIZE, report, false);
-    if (step == AssemblyStep::Dropped && history) {
-        // A packet went missing (or came twice, or out of order): the
-        // console has moved on and the record can never be completed.
-        skipHistoryRecord(reader, bigEndian16(report + 4));
-        return;
-    }
-    if (step == AssemblyStep::Dropped || step == AssemblyStep::Assembling)
-        return;
-    if (history)
-        finishHistoryRecord(reader, step == AssemblyStep::Complete);
-    else if (step == AssemblyStep::Complete)
-        deliver(reader, WM_LIVE_RECORD, bufferAddress(reader.recordBuffer));
+// The console cancels the transfer. Like the user's cancel it stays in
+// force until a new export starts; a download it ends is over now, so the
+// program is free to ask again.
+void refuseTransfer(ReportReader& reader)
+{
+    transferCancelled = 1;
+    const bool running = downloadRunning(reader);
+    const bool waiting = historyRequested == HISTORY_REQUESTED;
+    closeHistory(reader);
+    if (!running && !waiting)
+        return; // an export being written is stopped by transferCancelled alone
+    historyRequested = HISTORY_NOT_REQUESTED;
+    historyActive = 0;
+    deliver(reader, WM_PROGRESS_CLEAR);
 }
 
 void handleUploadText(ReportReader& reader, Assembly& assembly, std::uint8_t* buffer,
@@ -297,7 +405,7 @@ void handleOtherKind(ReportReader& reader, const std::uint8_t* report, bool inta
     switch (report[KIND_BYTE]) {
     case KIND_STATUS:
         if (report[3] == 1)
-            transferCancelled = 1;
+            refuseTransfer(reader);
         if (report[2] == STATUS_CLOCK_REQUEST)
             deliver(reader, WM_CLOCK_REQUEST);
         break;
@@ -323,10 +431,9 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
     reader.exportPath = exportPath;
     reader.linkFailures = 0;
     reader.recordFailures = 0;
-    reader.lastGivenUp = NO_RECORD_GIVEN_UP;
-    reader.skippedRecords = 0;
     reader.remaining = 0;
-    reader.recordNumber = 0;
+    reader.history = HistoryBookkeeping{};
+    reader.historyPackets = 0;
     resetAssembly(reader.record);
     resetAssembly(reader.fb);
     resetAssembly(reader.f1);
@@ -344,10 +451,17 @@ void handleInputReport(ReportReader& reader, const std::uint8_t* report)
         handleOtherKind(reader, report, intact);
 }
 
+bool historyDownloadOpen(const ReportReader& reader)
+{
+    return downloadRunning(reader);
+}
+
 void handleHistoryQuiet(ReportReader& reader)
 {
-    if (historyActive == 0 || reader.remaining <= 0 || reader.record.packet == 0)
+    if (!historyDownloadOpen(reader))
         return;
-    resetAssembly(reader.record);
-    skipHistoryRecord(reader, reader.recordNumber);
+    answer(reader, CMD_STOP);
+    const std::uint32_t endedBefore = recordsEnded(reader.history);
+    endRecordsBelow(reader, reader.history.firstNumber + reader.history.total);
+    reportProgress(reader, endedBefore);
 }

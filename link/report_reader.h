@@ -33,6 +33,24 @@ struct Assembly {
     bool overflowed;      // the message outgrew its buffer; dropped at its end
 };
 
+// The download the reader is receiving. Every history packet carries the
+// number of records announced and its record's number (bytes 2-5); the
+// console numbers its records upward from its first (1, or 0 on a console
+// that counts from 0), one message in flight at a time. So each record is
+// told apart by its number: a number below the next one expected is a
+// repeat, a jump means the records between were lost, and the download
+// ends when its last number has ended, whatever was lost on the way.
+struct HistoryBookkeeping {
+    bool open;                 // begun and not ended; valid while HISTORY_TAKEN
+    std::uint32_t total;       // records announced
+    std::uint32_t firstNumber; // the console's number of its first record
+    std::uint32_t nextNumber;  // every record numbered below has ended
+    std::uint32_t stored;      // records stored: the next slot
+    bool assembling;           // the 0xFE assembly holds record recordNumber
+    std::uint32_t recordNumber;
+    std::uint8_t packetCount;  // of that record, from its first packet
+};
+
 struct ReportReader {
     ReaderOutput output;
     // Where history records go; historySlotCount bounds every store.
@@ -43,10 +61,11 @@ struct ReportReader {
 
     std::uint32_t linkFailures;
     std::uint32_t recordFailures;
-    std::uint32_t lastGivenUp;
-    std::uint32_t skippedRecords;
-    std::int32_t remaining;
-    std::uint32_t recordNumber; // of the history record being assembled
+    std::int32_t remaining; // records of the download not yet ended
+    HistoryBookkeeping history;
+    // Counts the history packets seen, damaged ones included: a shell that
+    // sees it stand still for a while calls handleHistoryQuiet.
+    std::uint32_t historyPackets;
 
     Assembly record; // 0xFE, counter recordPacket
     Assembly fb;     // 0xFB, counter fbPacket
@@ -64,30 +83,34 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
 // Handles one input report of exactly INPUT_REPORT_SIZE bytes. Never writes
 // outside the reader's buffers or the history slots:
 // - a packet whose payload length exceeds MAX_PAYLOAD is acknowledged but
-//   dropped, and its kind's assembly starts again at the next packet 1;
-// - a packet 1 always starts a new message, abandoning an unfinished one;
-// - a history record that cannot be completed (given up, a packet of it
-//   missing, repeated or out of order) is counted once, so the download
-//   still completes, and the download completes when the last expected
-//   record is such a one;
+//   dropped (a history record it belongs to is lost);
 // - a message longer than its buffer minus the terminating zero (449 bytes
-//   for 0xFE, 1023 for 0xFB/0xF1) is never delivered; a history record that
-//   overflowed is counted like one given up;
-// - history records beyond historySlotCount are counted but not stored;
-// - the download completes (once) when `remaining` reaches zero or below;
-//   records arriving after that are acknowledged and ignored, and never
-//   counted, until the history state ends;
-// - a download begins at the first packet of a record (intact, or given
-//   up) arriving while historyActive is 0, from clean bookkeeping: nothing
-//   half assembled or given up before it is counted against it. A later
-//   packet arriving then is the tail of an older record: acknowledged and
-//   ignored.
+//   for 0xFE, 1023 for 0xFB/0xF1) is never delivered;
+// - nothing is taken from a packet whose checksum failed, the count and the
+//   record number included; the tenth failure in a row is acknowledged and
+//   loses the history record being assembled, if any;
+// - a download begins only while one is requested (historyRequested), at
+//   the first intact history packet, whichever packet of whichever record
+//   it is (the records before it were lost);
+// - each record the console delivers whole is stored once, in the next
+//   slot, in order; a record that lost a packet, or outgrew its buffer, is
+//   counted but never stored in part; a repeated packet is acknowledged and
+//   otherwise ignored, inside or after a download;
+// - records beyond historySlotCount are counted but not stored;
+// - the download completes once, when its last record has ended; then the
+//   request is over, and history packets are acknowledged and ignored;
+// - live observations and upload texts in the middle of a download do not
+//   disturb it; neither they nor anything else the console sends undoes a
+//   cancel (transferCancelled).
 void handleInputReport(ReportReader& reader, const std::uint8_t* report);
 
-// The console has sent nothing for a while during a download. A history
-// record still waiting for a packet can no longer be completed (the console
-// moved on and has nothing more to send): it is counted as skipped, which
-// completes the download when it was the last one expected. Its packets, if
-// they come after all, are then dropped and not counted again. Does nothing
-// when no download runs or no record is half assembled.
+// The console has sent no history packet for a while during a download: it
+// has moved on or stopped, and what has not arrived will not. Every record
+// not yet ended is counted as lost, which completes the download, and
+// CMD_STOP tells the console the transfer is over. Does nothing when no
+// download runs.
 void handleHistoryQuiet(ReportReader& reader);
+
+// Whether a download has begun and not ended: the shells' quiet timer runs
+// only then.
+bool historyDownloadOpen(const ReportReader& reader);

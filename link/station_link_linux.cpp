@@ -40,7 +40,9 @@ struct Link {
     std::mutex waitLock;
     std::condition_variable wake; // a stop cuts the retry pause short
     std::thread thread;
-    Clock::time_point lastReportAt;
+    // The quiet timer: when the reader's count of history packets last moved.
+    std::uint32_t historyPacketsSeen;
+    Clock::time_point lastHistoryAt;
 };
 
 Link* station = nullptr;
@@ -89,7 +91,7 @@ bool openConsole(Link& self, char* why, std::size_t whySize)
         std::lock_guard<std::mutex> lock(self.writeLock);
         self.console = opened;
     }
-    self.lastReportAt = Clock::now();
+    self.lastHistoryAt = Clock::now();
     deviceReady = 1;
     transferCancelled = 0;
     // As the Windows program greets a console: whatever it was sending
@@ -114,19 +116,24 @@ void consoleLost(Link& self)
 {
     closeConsole(self);
     deviceReady = 0;
-    transferCancelled = 1;
-    historyActive = 0;
+    cancelHistoryTransfer();
     tellConnection(self, false, "the console went away");
 }
 
+// A download whose console has stopped sending history is ended with what
+// arrived, as on Windows. Live observations do not count: a console that
+// gave up a transfer goes on sending them.
 void noticeQuiet(Link& self)
 {
     const Clock::time_point now = Clock::now();
-    if (historyActive == 0 || now - self.lastReportAt < std::chrono::milliseconds(HISTORY_QUIET_MS))
-        return;
-    self.lastReportAt = now;
     std::lock_guard<std::mutex> lock(self.readerLock);
-    handleHistoryQuiet(self.reader);
+    if (!historyDownloadOpen(self.reader) || self.reader.historyPackets != self.historyPacketsSeen) {
+        self.historyPacketsSeen = self.reader.historyPackets;
+        self.lastHistoryAt = now;
+        return;
+    }
+    if (now - self.lastHistoryAt >= std::chrono::milliseconds(HISTORY_QUIET_MS))
+        handleHistoryQuiet(self.reader);
 }
 
 void readerLoop(Link& self)
@@ -154,13 +161,12 @@ void readerLoop(Link& self)
             consoleLost(self);
             lastAttemptFailed = true;
             pause(self, std::chrono::milliseconds(CONSOLE_RETRY_MS));
-        } else if (got == 0) {
-            noticeQuiet(self);
-        } else {
-            self.lastReportAt = Clock::now();
+        } else if (got > 0) {
             std::lock_guard<std::mutex> lock(self.readerLock);
             handleInputReport(self.reader, report);
         }
+        if (got >= 0)
+            noticeQuiet(self);
     }
     closeConsole(self);
     deviceReady = 0;

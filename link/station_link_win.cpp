@@ -24,8 +24,8 @@ void stationConnected(HWND target)
 void stationRemoved()
 {
     readerStop = 1;
-    transferCancelled = 1;
     deviceReady = 0;
+    cancelHistoryTransfer();
 }
 
 bool releaseStation(DWORD timeoutMs)

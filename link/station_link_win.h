@@ -8,9 +8,9 @@
 // later, CMD_READ_CURRENT (results not examined).
 void stationConnected(HWND target);
 
-// The console is absent or was removed: readerStop = 1,
-// transferCancelled = 1, deviceReady = 0. The handle stays open until the
-// next search replaces it.
+// The console is absent or was removed: readerStop = 1, deviceReady = 0,
+// and any transfer is cancelled (cancelHistoryTransfer). The handle stays
+// open until the next search replaces it.
 void stationRemoved();
 
 // Shutdown: stops the reader, waiting up to timeoutMs, then closes and

@@ -30,6 +30,8 @@ protected:
         historyActive = 0;
         historyTotal = 0;
         historyComplete = 0;
+        // As the export start leaves it: the history asked for.
+        historyRequested = HISTORY_REQUESTED;
         slots.assign(SLOTS, StationRecord{});
         initReportReader(reader, ReaderOutput{&recordCommand, &recordDelivery, this}, slots.data(),
                          slots.size(), exportPath);
@@ -65,7 +67,8 @@ protected:
                 send(message.reports[i]);
     }
 
-    // Ten damaged packets of history record `number`: the reader gives it up.
+    // Ten damaged packets of history record `number`: the reader gives the
+    // packet up. The console then moves on to the packet after it.
     void giveUpHistory(std::uint16_t count, std::uint16_t number)
     {
         EncodedReport report = encodePacket(KIND_OBSERVATION, observationHeader(count, number), 0x21,
@@ -73,6 +76,26 @@ protected:
         damageChecksum(report);
         for (int i = 0; i < 10; ++i)
             send(report);
+    }
+
+    // What the export start does before it asks for the history again.
+    void startNewDownload()
+    {
+        transferCancelled = 0;
+        historyActive = 0;
+        historyComplete = 0;
+        historyRequested = HISTORY_REQUESTED;
+        for (StationRecord& slot : slots)
+            slot.text[0] = 0;
+        deliveries.clear();
+    }
+
+    EncodedMessage encoded(std::uint16_t count, std::uint16_t number, const std::string& text)
+    {
+        EncodedMessage message;
+        EXPECT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(count, number),
+                                    reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), message));
+        return message;
     }
 
     std::vector<unsigned> messageNumbers() const

@@ -91,6 +91,7 @@ TEST_F(ReportAssembly, PayloadLengthAboveFiftyFourDropsItsMessageButIsAcknowledg
 
 TEST_F(ReportAssembly, StatusReportsAskForTheClockOrRefuseTheTransfer)
 {
+    historyRequested = HISTORY_NOT_REQUESTED; // no transfer asked for
     send(encodePacket(KIND_STATUS, statusHeader(3, 0), 0x11, nullptr, 0));
     EXPECT_EQ((std::vector<unsigned>{WM_CLOCK_REQUEST}), messageNumbers());
     EXPECT_EQ(0u, transferCancelled.load());

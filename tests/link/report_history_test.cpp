@@ -1,5 +1,6 @@
 // History download bookkeeping: which records are answered, where they are
-// stored, how progress is counted and when the download completes.
+// stored, how progress is counted and when the download completes, whatever
+// the console loses, repeats or damages on the way.
 #include "tests/link/reader_harness.h"
 
 using HistoryDownload = ReaderTest;
@@ -9,6 +10,14 @@ namespace {
 std::string record(int number)
 {
     return "history record " + std::to_string(number) + " " + observationLine(number);
+}
+
+std::vector<std::intptr_t> upTo(int count)
+{
+    std::vector<std::intptr_t> values;
+    for (int n = 1; n <= count; ++n)
+        values.push_back(n);
+    return values;
 }
 
 } // namespace
@@ -34,181 +43,204 @@ TEST_F(HistoryDownload, RecordsFillSlotsInOrderAndTheLastCompletes)
                                      WM_HISTORY_PROGRESS, WM_HISTORY_DONE}),
               messageNumbers());
     EXPECT_EQ((std::vector<std::intptr_t>{3}), lParamsOf(WM_HISTORY_TOTAL));
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
     for (int n = 1; n <= 3; ++n)
         EXPECT_EQ(record(n), slots[n - 1].text);
     EXPECT_EQ(0, slots[3].text[0]);
     EXPECT_EQ(3u, historyTotal.load());
     EXPECT_EQ(1u, historyComplete.load());
     EXPECT_EQ(1u, historyActive.load()); // the export still needs the store
+    EXPECT_EQ(HISTORY_NOT_REQUESTED, historyRequested.load()) << "the request is answered";
 }
 
-TEST_F(HistoryDownload, GivenUpRecordIsCountedButNotStored)
+TEST_F(HistoryDownload, AConsoleCountingFromZeroIsFollowedToItsLastRecord)
 {
-    sendHistory(3, 1, record(1));
-    giveUpHistory(3, 2);
-    sendHistory(3, 3, record(3));
-    EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ(record(3), slots[1].text);
-    EXPECT_EQ(0, slots[2].text[0]);
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 3}), lParamsOf(WM_HISTORY_PROGRESS));
-    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
-}
-
-TEST_F(HistoryDownload, RecordGivenUpTwiceInARowCountsOnce)
-{
-    sendHistory(4, 1, record(1));
-    giveUpHistory(4, 2);
-    giveUpHistory(4, 2);
-    sendHistory(4, 3, record(3));
-    EXPECT_EQ(0u, historyComplete.load());
-    sendHistory(4, 4, record(4));
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 3, 4}), lParamsOf(WM_HISTORY_PROGRESS));
+    for (int n = 0; n <= 2; ++n)
+        sendHistory(3, static_cast<std::uint16_t>(n), record(n));
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(record(2), slots[2].text);
     EXPECT_EQ(1u, historyComplete.load());
 }
 
-TEST_F(HistoryDownload, FirstRecordGivenUpCountsWhateverItsNumber)
+// The console gave up the first packet of the first record and moved on:
+// the rest of that record starts the download, and only that record is lost.
+TEST_F(HistoryDownload, FirstRecordLosingItsFirstPacketStartsTheDownloadAndIsCountedLost)
 {
-    // Given up before any packet of the download was accepted; the console
-    // may number its records from 0.
-    giveUpHistory(2, 0);
-    sendHistory(2, 1, record(1));
-    EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ((std::vector<std::intptr_t>{2}), lParamsOf(WM_HISTORY_PROGRESS));
-    EXPECT_EQ(1u, historyComplete.load());
-}
-
-TEST_F(HistoryDownload, CompletesOnceWhenTheCountGoesBelowZero)
-{
-    // The last record is given up: the download completes there, since the
-    // console moves on; a further give-up and the record arriving intact
-    // after all change nothing.
-    sendHistory(2, 1, record(1));
-    giveUpHistory(2, 2);
-    EXPECT_EQ(1u, historyComplete.load());
-    giveUpHistory(2, 3);
-    sendHistory(2, 2, record(2));
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
-    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
-    EXPECT_EQ(1u, historyComplete.load());
-
-    // More records while the export reads the store: acknowledged, not stored.
-    const std::size_t messagesBefore = deliveries.size();
-    const std::size_t acksBefore = countOf(CMD_RECORD_ACK);
-    sendHistory(2, 4, record(4));
-    EXPECT_EQ(messagesBefore, deliveries.size());
-    EXPECT_LT(acksBefore, countOf(CMD_RECORD_ACK));
-    EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ(0, slots[1].text[0]);
-}
-
-// A console that loses a packet has moved on: the record can never be
-// completed, and the download must not wait for it.
-TEST_F(HistoryDownload, RecordMissingAPacketIsCountedAndTheRestStayInOrder)
-{
-    for (int lost : {1, 2, 4}) { // first, middle, last of its 4 packets
+    for (int lost : {1, 2}) {
         SCOPED_TRACE(lost);
-        sendLive(observationLine(lost)); // ends the last download
-        deliveries.clear();
-        historyComplete = 0;
-        for (StationRecord& slot : slots)
-            slot.text[0] = 0;
-        sendHistory(3, 1, record(1));
-        sendHistoryWithout(3, 2, record(2), lost);
+        startNewDownload();
+        sendHistoryWithout(3, 1, record(1), lost);
+        sendHistory(3, 2, record(2));
         sendHistory(3, 3, record(3));
-        EXPECT_EQ(record(1), slots[0].text);
+        EXPECT_EQ((std::vector<std::intptr_t>{3}), lParamsOf(WM_HISTORY_TOTAL));
+        EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
+        EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+        EXPECT_EQ(record(2), slots[0].text);
         EXPECT_EQ(record(3), slots[1].text);
         EXPECT_EQ(0, slots[2].text[0]);
-        EXPECT_EQ((std::vector<std::intptr_t>{1, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    }
+}
+
+// A record given up: its packet is acknowledged after ten failures and the
+// console goes on with the packet after it, which tells the reader that
+// record can no longer be completed.
+TEST_F(HistoryDownload, GivenUpPacketLosesItsRecordOnlyAndTheRestStayInOrder)
+{
+    for (std::size_t failing : {1u, 2u, 4u}) { // first, middle, last of its packets
+        SCOPED_TRACE(failing);
+        startNewDownload();
+        sendHistory(4, 1, record(1));
+        const EncodedMessage second = encoded(4, 2, record(2));
+        ASSERT_EQ(4u, second.count);
+        for (std::size_t i = 0; i < second.count; ++i) {
+            if (i + 1 == failing) {
+                EncodedReport damaged = second.reports[i];
+                damageChecksum(damaged);
+                for (int k = 0; k < 10; ++k)
+                    send(damaged);
+            } else {
+                send(second.reports[i]);
+            }
+        }
+        EXPECT_EQ(record(1), slots[0].text);
+        EXPECT_EQ(0, slots[1].text[0]) << "a record is never stored in part";
+        EXPECT_EQ(upTo(2), lParamsOf(WM_HISTORY_PROGRESS));
+        sendHistory(4, 3, record(3));
+        sendHistory(4, 4, record(4));
+        EXPECT_EQ(record(3), slots[1].text);
+        EXPECT_EQ(record(4), slots[2].text);
+        EXPECT_EQ(upTo(4), lParamsOf(WM_HISTORY_PROGRESS));
         EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    }
+}
+
+// Damaged packets tell nothing: not which record, nor the count they seem to
+// carry. Ten of them reading a count of 1 start no download, and one given
+// up between two records costs neither of them anything.
+TEST_F(HistoryDownload, NothingIsTakenFromADamagedPacket)
+{
+    giveUpHistory(1, 1);
+    EXPECT_TRUE(deliveries.empty());
+    EXPECT_EQ(0u, historyActive.load());
+    EXPECT_EQ(HISTORY_REQUESTED, historyRequested.load());
+    EXPECT_EQ(10u, commands.size());
+
+    sendHistory(3, 1, record(1));
+    giveUpHistory(1, 2);
+    sendHistory(3, 2, record(2));
+    sendHistory(3, 3, record(3));
+    EXPECT_EQ((std::vector<std::intptr_t>{3}), lParamsOf(WM_HISTORY_TOTAL));
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(record(n), slots[n - 1].text);
+}
+
+// A last packet sent again because its answer came late, in the middle of
+// the download: acknowledged and ignored, so the newest record still lands.
+TEST_F(HistoryDownload, RepeatedPacketsAreAcknowledgedAndIgnoredAndTheNewestRecordLands)
+{
+    const int count = 4;
+    for (int n = 1; n <= count; ++n) {
+        const EncodedMessage message = encoded(count, static_cast<std::uint16_t>(n), record(n));
+        send(message.reports[0]);
+        send(message.reports[0]); // a first packet repeated inside its record
+        for (std::size_t i = 1; i < message.count; ++i) {
+            send(message.reports[i]);
+            send(message.reports[i - 1]); // the one before, late
+        }
+        const std::size_t acks = countOf(CMD_RECORD_ACK);
+        send(message.reports[message.count - 1]); // the last, after the record ended
+        EXPECT_EQ(acks + 1, countOf(CMD_RECORD_ACK));
+    }
+    for (int n = 1; n <= count; ++n)
+        EXPECT_EQ(record(n), slots[n - 1].text) << "slot " << n - 1;
+    EXPECT_EQ(upTo(count), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+}
+
+// Packets out of order or missing lose their own record; records after
+// them are stored in the next slots.
+TEST_F(HistoryDownload, SwappedOrMissingPacketsLoseTheirRecordOnly)
+{
+    for (int lost : {1, 2, 4}) {
+        SCOPED_TRACE(lost);
+        startNewDownload();
+        sendHistory(4, 1, record(1));
+        sendHistoryWithout(4, 2, record(2), lost);
+        const EncodedMessage third = encoded(4, 3, record(3));
+        for (int i : {0, 1, 3, 2})
+            send(third.reports[i]);
+        sendHistory(4, 4, record(4));
+        EXPECT_EQ(record(1), slots[0].text);
+        EXPECT_EQ(record(4), slots[1].text);
+        EXPECT_EQ(0, slots[2].text[0]);
+        EXPECT_EQ(upTo(4), lParamsOf(WM_HISTORY_PROGRESS));
         EXPECT_EQ(1u, historyComplete.load());
     }
 }
 
-TEST_F(HistoryDownload, LastRecordMissingAPacketCompletesTheDownload)
+// Records the console never sent at all show as a jump in the numbers.
+TEST_F(HistoryDownload, RecordsMissingWhollyAreCountedAtTheNextNumber)
 {
-    sendHistory(2, 1, record(1));
-    sendHistoryWithout(2, 2, record(2), 2);
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
-    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
-    EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ(0, slots[1].text[0]);
-}
-
-// A last record missing only its last packet shows nothing to the reader
-// until the console has been quiet for a while; then it is counted.
-TEST_F(HistoryDownload, LastRecordMissingItsTailCompletesOnceTheConsoleIsQuiet)
-{
-    handleHistoryQuiet(reader); // no download: nothing happens
-    EXPECT_TRUE(deliveries.empty());
-
-    sendHistory(2, 1, record(1));
-    handleHistoryQuiet(reader); // between whole records: nothing to skip
-    sendHistoryWithout(2, 2, record(2), 4);
+    sendHistory(6, 2, record(2));
+    sendHistory(6, 5, record(5));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 4, 5}), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_TRUE(lParamsOf(WM_HISTORY_DONE).empty());
-    handleHistoryQuiet(reader);
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    sendHistoryWithout(6, 6, record(6), 3);
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 4, 5, 6}), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
-    EXPECT_EQ(1u, historyComplete.load());
-    EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ(0, slots[1].text[0]);
-
-    // The tail turning up late, and more quiet, change nothing.
-    sendHistory(2, 2, record(2));
-    handleHistoryQuiet(reader);
-    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
-    EXPECT_EQ(0, slots[1].text[0]);
+    EXPECT_EQ(record(2), slots[0].text);
+    EXPECT_EQ(record(5), slots[1].text);
+    EXPECT_EQ(0, slots[2].text[0]);
 }
 
-// In the middle of a download the quiet record is counted once, and the
-// records after it still fill the next slots.
-TEST_F(HistoryDownload, QuietRecordInTheMiddleIsCountedOnce)
+// A record that loses its tail, then a given-up first packet of the next:
+// both are counted, and the download still ends.
+TEST_F(HistoryDownload, TailLostThenNextFirstPacketGivenUpEndsTheDownload)
 {
     sendHistory(3, 1, record(1));
     sendHistoryWithout(3, 2, record(2), 4);
-    handleHistoryQuiet(reader);
-    handleHistoryQuiet(reader);
-    sendHistory(3, 3, record(3));
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    const EncodedMessage third = encoded(3, 3, record(3));
+    EncodedReport damaged = third.reports[0];
+    damageChecksum(damaged);
+    for (int k = 0; k < 10; ++k)
+        send(damaged);
+    EXPECT_EQ(upTo(2), lParamsOf(WM_HISTORY_PROGRESS)) << "the half record is counted";
+    for (std::size_t i = 1; i < third.count; ++i)
+        send(third.reports[i]);
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
     EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ(record(3), slots[1].text);
+    EXPECT_EQ(0, slots[1].text[0]);
 }
 
-// Packets sent twice or out of order (a resend after a lost answer, a
-// swapped pair) lose only their own record; a repeated first packet loses
-// nothing, since a first packet always starts the message again.
-TEST_F(HistoryDownload, RepeatedAndSwappedPacketsCountTheirRecordOnce)
+// A console that stops sending ends the download once the reader's quiet
+// timer runs out: what has not come is counted lost, and the console is
+// told to stop.
+TEST_F(HistoryDownload, QuietConsoleEndsTheDownloadWithWhatArrived)
 {
-    const std::string second = record(2);
-    EncodedMessage swapped;
-    ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(4, 2),
-                                reinterpret_cast<const std::uint8_t*>(second.data()), second.size(), swapped));
-    ASSERT_EQ(4u, swapped.count);
-    const std::string third = record(3);
-    EncodedMessage repeated;
-    ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(4, 3),
-                                reinterpret_cast<const std::uint8_t*>(third.data()), third.size(), repeated));
-    sendHistory(4, 1, record(1));
-    for (int i : {0, 1, 3, 2})
-        send(swapped.reports[i]);
-    for (int i : {0, 0, 1, 1, 2, 3})
-        send(repeated.reports[i]);
-    EXPECT_EQ(0u, historyComplete.load());
-    sendHistory(4, 4, record(4));
-    EXPECT_EQ(record(1), slots[0].text);
-    EXPECT_EQ(record(4), slots[1].text);
-    EXPECT_EQ(0, slots[2].text[0]);
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 4}), lParamsOf(WM_HISTORY_PROGRESS));
-    EXPECT_EQ(1u, historyComplete.load());
+    handleHistoryQuiet(reader); // no download: nothing happens
+    EXPECT_TRUE(deliveries.empty());
+    EXPECT_EQ(0u, countOf(CMD_STOP));
 
-    // The same repeated first packet alone: the record arrives whole.
-    deliveries.clear();
-    sendLive(observationLine(1));
-    historyComplete = 0;
-    for (int i : {0, 0, 1, 2, 3})
-        send(repeated.reports[i]);
-    EXPECT_EQ(record(3), slots[0].text);
+    sendHistory(4, 1, record(1));
+    sendHistoryWithout(4, 2, record(2), 4);
+    EXPECT_TRUE(historyDownloadOpen(reader));
+    handleHistoryQuiet(reader);
+    EXPECT_FALSE(historyDownloadOpen(reader));
+    EXPECT_EQ(1u, countOf(CMD_STOP));
+    EXPECT_EQ((std::vector<std::intptr_t>{1, 4}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(1u, historyComplete.load());
+    EXPECT_EQ(record(1), slots[0].text);
+    EXPECT_EQ(0, slots[1].text[0]);
+
+    // Records turning up late, and more quiet, change nothing.
+    sendHistory(4, 3, record(3));
+    handleHistoryQuiet(reader);
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_EQ(0, slots[1].text[0]);
+    EXPECT_EQ(1u, countOf(CMD_STOP));
 }
 
 TEST_F(HistoryDownload, RecordsBeyondTheStoreAreCountedNotStored)
@@ -218,7 +250,7 @@ TEST_F(HistoryDownload, RecordsBeyondTheStoreAreCountedNotStored)
     const int count = 6;
     for (int n = 1; n <= count; ++n)
         sendHistory(count, static_cast<std::uint16_t>(n), record(n));
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 3, 4, 5, 6}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(upTo(count), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, historyComplete.load());
     EXPECT_EQ(record(4), slots[3].text);
 }
@@ -227,73 +259,127 @@ TEST_F(HistoryDownload, OverflowingRecordIsCountedNotStored)
 {
     sendHistory(2, 1, std::string(486, 'x'));
     sendHistory(2, 2, record(2));
-    EXPECT_EQ(0, slots[0].text[0]);
-    EXPECT_EQ(record(2), slots[1].text);
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(record(2), slots[0].text);
+    EXPECT_EQ(0, slots[1].text[0]);
+    EXPECT_EQ(upTo(2), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, historyComplete.load());
 }
 
-TEST_F(HistoryDownload, LiveObservationEndsTheHistoryStateAndTheNextCountStartsAfresh)
+// Out-of-range numbers and another count are not of this download.
+TEST_F(HistoryDownload, PacketsOfNoRecordOfTheDownloadAreAcknowledgedAndIgnored)
 {
-    sendHistory(5, 1, record(1));
-    transferCancelled = 1; // refused by the console meanwhile
-    sendLive(observationLine(1));
-    EXPECT_EQ(0u, historyActive.load());
-    EXPECT_EQ(0u, transferCancelled.load());
-    EXPECT_EQ((std::vector<std::string>{observationLine(1)}), textsOf(WM_LIVE_RECORD));
+    sendHistory(3, 9, record(9)); // beyond the count: starts nothing
+    EXPECT_TRUE(deliveries.empty());
+    sendHistory(3, 1, record(1));
+    sendHistory(5, 2, record(20)); // another count
+    sendHistory(3, 2, record(2));
+    sendHistory(3, 3, record(3));
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(record(2), slots[1].text);
+    EXPECT_EQ(record(3), slots[2].text);
+    EXPECT_EQ(countOf(CMD_RECORD_ACK), commands.size()) << "every packet answered";
+}
 
-    sendHistory(2, 1, record(11));
-    sendHistory(2, 2, record(12));
-    EXPECT_EQ((std::vector<std::intptr_t>{5, 2}), lParamsOf(WM_HISTORY_TOTAL));
-    EXPECT_EQ(record(11), slots[0].text);
-    EXPECT_EQ(record(12), slots[1].text);
+// Live observations and upload texts between records (the console has one
+// message in flight at a time) are delivered and leave the download alone.
+TEST_F(HistoryDownload, LiveObservationsAndUploadTextsBetweenRecordsLeaveItAlone)
+{
+    sendHistory(3, 1, record(1));
+    sendLive(observationLine(1));
+    sendMessage(KIND_UPLOAD_WU, ReportHeader{{0, 0, 0, 0}}, "ID=x&tempf=50");
+    sendHistory(3, 2, record(2));
+    sendLive(observationLine(2));
+    sendHistory(3, 3, record(3));
+    EXPECT_EQ((std::vector<std::string>{observationLine(1), observationLine(2)}), textsOf(WM_LIVE_RECORD));
+    EXPECT_EQ(1u, textsOf(WM_FRAME_FB).size());
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(record(n), slots[n - 1].text);
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
 }
 
-TEST_F(HistoryDownload, LiveObservationsGivenUpDoNotShortenTheNextDownload)
+TEST_F(HistoryDownload, LiveObservationsGivenUpDoNotShortenTheDownload)
 {
-    // A live observation lost to damage right before the download starts,
-    // and another one between two downloads.
+    // A live observation lost to damage right before the download starts.
     EncodedReport live = encodePacket(KIND_OBSERVATION, observationHeader(0, 0), 0x21, nullptr, 0);
     damageChecksum(live);
     for (int i = 0; i < 10; ++i)
         send(live);
     for (int n = 1; n <= 3; ++n)
         sendHistory(3, static_cast<std::uint16_t>(n), record(n));
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 2, 3}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS));
     EXPECT_EQ(record(3), slots[2].text);
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
 }
 
-TEST_F(HistoryDownload, GiveUpsOfAnInterruptedDownloadDoNotCarryOver)
+// A cancel stays a cancel: a live observation afterwards neither clears it
+// nor lets the rest of the download in.
+TEST_F(HistoryDownload, CancelStaysInForceWhateverTheConsoleSendsAfterIt)
 {
-    sendHistory(5, 1, record(1));
-    giveUpHistory(5, 2);
-    sendLive(observationLine(1)); // ends that download
+    sendHistory(3, 1, record(1));
+    cancelHistoryTransfer();
+    sendLive(observationLine(1));
+    EXPECT_EQ(1u, transferCancelled.load());
+    EXPECT_EQ(0u, historyActive.load());
+    const std::size_t answered = commands.size();
+    sendHistory(3, 2, record(2));
+    sendHistory(3, 3, record(3));
+    EXPECT_EQ(answered, commands.size()) << "history after a cancel goes unanswered";
+    EXPECT_EQ(0, slots[1].text[0]);
+    EXPECT_TRUE(lParamsOf(WM_HISTORY_DONE).empty());
+    EXPECT_EQ(0u, historyActive.load());
+}
+
+// The console's refusal ends the download there and then; the program may
+// ask again, and the next download starts afresh.
+TEST_F(HistoryDownload, ConsoleRefusalEndsTheDownloadAndClearsTheProgress)
+{
+    sendHistory(3, 1, record(1));
+    sendMessage(KIND_STATUS, statusHeader(0, 1), "");
+    EXPECT_EQ(1u, transferCancelled.load());
+    EXPECT_EQ(0u, historyActive.load());
+    EXPECT_EQ(HISTORY_NOT_REQUESTED, historyRequested.load());
+    EXPECT_EQ(1u, lParamsOf(WM_PROGRESS_CLEAR).size());
+
+    startNewDownload();
     for (int n = 1; n <= 2; ++n)
         sendHistory(2, static_cast<std::uint16_t>(n), record(10 + n));
     EXPECT_EQ(record(11), slots[0].text);
     EXPECT_EQ(record(12), slots[1].text);
-    EXPECT_EQ((std::vector<std::intptr_t>{1, 1, 2}), lParamsOf(WM_HISTORY_PROGRESS));
+    EXPECT_EQ(upTo(2), lParamsOf(WM_HISTORY_PROGRESS));
+}
+
+TEST_F(HistoryDownload, NoHistoryAnswerEndsTheRequest)
+{
+    sendMessage(KIND_OBSERVATION, noHistoryHeader(), "");
+    EXPECT_EQ(1u, lParamsOf(WM_NO_HISTORY).size());
+    EXPECT_EQ(HISTORY_NOT_REQUESTED, historyRequested.load());
+    sendHistory(1, 1, record(1));
+    EXPECT_TRUE(lParamsOf(WM_HISTORY_TOTAL).empty());
+}
+
+// The program withdraws a request only while no frame of it was taken: once
+// the reader has taken one, the download runs and is left alone.
+TEST_F(HistoryDownload, RequestCanBeWithdrawnUntilTheReaderTakesIt)
+{
+    EXPECT_TRUE(withdrawHistoryRequest());
+    sendHistory(2, 1, record(1));
+    EXPECT_TRUE(lParamsOf(WM_HISTORY_TOTAL).empty()) << "nothing was requested";
+
+    startNewDownload();
+    sendHistory(2, 1, record(1));
+    EXPECT_EQ(HISTORY_TAKEN, historyRequested.load());
+    EXPECT_FALSE(withdrawHistoryRequest());
+    EXPECT_EQ(HISTORY_TAKEN, historyRequested.load());
+    sendHistory(2, 2, record(2));
     EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+    EXPECT_TRUE(withdrawHistoryRequest()) << "nothing left to withdraw";
 }
 
 // Each download starts from clean bookkeeping: whatever the link saw before
-// it (a packet repeated after the last download, a cancelled download's
-// half record, an unfinished live observation) costs the next one nothing.
+// it costs the next one nothing, and nothing but a request starts one.
 class DownloadAfterDownload : public ReaderTest {
 protected:
-    // What the export page does when a new export is accepted.
-    void startNewDownload()
-    {
-        transferCancelled = 0;
-        historyActive = 0;
-        historyComplete = 0;
-        for (StationRecord& slot : slots)
-            slot.text[0] = 0;
-        deliveries.clear();
-    }
-
     // A whole download of `count` records must land in full.
     void expectWholeDownload(int count)
     {
@@ -301,38 +387,41 @@ protected:
             sendHistory(static_cast<std::uint16_t>(count), static_cast<std::uint16_t>(n), record(n));
         for (int n = 1; n <= count; ++n)
             EXPECT_EQ(record(n), slots[n - 1].text) << "slot " << n - 1;
-        std::vector<std::intptr_t> progress;
-        for (int n = 1; n <= count; ++n)
-            progress.push_back(n);
-        EXPECT_EQ(progress, lParamsOf(WM_HISTORY_PROGRESS));
+        EXPECT_EQ(upTo(count), lParamsOf(WM_HISTORY_PROGRESS));
         EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
         EXPECT_EQ(1u, historyComplete.load());
     }
-
-    EncodedMessage encoded(std::uint16_t count, std::uint16_t number, const std::string& text)
-    {
-        EncodedMessage message;
-        EXPECT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(count, number),
-                                    reinterpret_cast<const std::uint8_t*>(text.data()), text.size(), message));
-        return message;
-    }
 };
 
-TEST_F(DownloadAfterDownload, LastPacketRepeatedAfterTheDownloadCostsTheNextNothing)
+TEST_F(DownloadAfterDownload, PacketsRepeatedAfterTheDownloadStartNothing)
 {
     const EncodedMessage last = encoded(3, 3, record(3));
     expectWholeDownload(3);
-    // Repeated while the export still reads the store, and again after it.
+    // Repeated while the export still reads the store, and again after it:
+    // the first packet too, which would once have started a download.
     send(last.reports[last.count - 1]);
     historyActive = 0;
     const std::size_t acks = countOf(CMD_RECORD_ACK);
     send(last.reports[last.count - 1]);
-    EXPECT_EQ(acks + 1, countOf(CMD_RECORD_ACK)) << "the console must be let go on";
-    EXPECT_EQ(0u, historyActive.load()) << "a stray tail started a download";
-    EXPECT_TRUE(lParamsOf(WM_HISTORY_TOTAL).size() == 1);
+    for (std::size_t i = 0; i < last.count; ++i)
+        send(last.reports[i]);
+    EXPECT_EQ(acks + 1 + last.count, countOf(CMD_RECORD_ACK)) << "the console must be let go on";
+    EXPECT_EQ(0u, historyActive.load()) << "a stray packet started a download";
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_TOTAL).size());
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
 
     startNewDownload();
     expectWholeDownload(3);
+}
+
+// Two downloads in one connection, nothing between them: the second is
+// counted from its own start.
+TEST_F(DownloadAfterDownload, SecondDownloadInOneConnectionStartsItsOwnBookkeeping)
+{
+    expectWholeDownload(3);
+    startNewDownload();
+    expectWholeDownload(2);
+    EXPECT_EQ(0, slots[2].text[0]);
 }
 
 TEST_F(DownloadAfterDownload, CancelInTheMiddleOfARecordCostsTheNextNothing)
@@ -341,18 +430,29 @@ TEST_F(DownloadAfterDownload, CancelInTheMiddleOfARecordCostsTheNextNothing)
     sendHistory(3, 1, record(1));
     send(second.reports[0]);
     send(second.reports[1]);
-    transferCancelled = 1; // the status bar's cancel
-    historyActive = 0;
+    cancelHistoryTransfer(); // the status bar's cancel
     send(second.reports[2]); // unanswered now
 
     startNewDownload();
     expectWholeDownload(3);
 }
 
+// The user cancels and exports again before the reader sees another packet:
+// the old download's bookkeeping must not leak into the new one.
+TEST_F(DownloadAfterDownload, CancelAndNewExportBetweenTwoPacketsStartAfresh)
+{
+    const EncodedMessage second = encoded(3, 2, record(2));
+    sendHistory(3, 1, record(1));
+    send(second.reports[0]);
+    cancelHistoryTransfer();
+    startNewDownload();
+    expectWholeDownload(3);
+}
+
 TEST_F(DownloadAfterDownload, UnfinishedLiveObservationCostsTheDownloadNothing)
 {
-    EncodedMessage live;
     const std::string line = observationLine(7);
+    EncodedMessage live;
     ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(0, 0),
                                 reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), live));
     send(live.reports[0]);
