@@ -6,7 +6,7 @@
 //   bit 1     no history store at all (null slots)
 //   bits 2-3  slots in the store: 0, 1, 3 or 8
 //   bit 4     transferCancelled is set
-//   bit 5     historyActive is set
+//   bit 5     a history download is requested
 //   bit 6     after the reports the user exports again, and the console
 //             sends a whole download: whatever came before, every record
 //             of it must be stored once, in order
@@ -15,7 +15,8 @@
 //   bit 0     seal the checksum (the fuzzer cannot guess CRCs itself)
 //   bit 1     the user cancels before it (status bar cross)
 //   bit 2     the export thread ends before it (historyActive = 0)
-//   bit 3     a new download starts before it (flags reset, store cleared)
+//   bit 3     the user exports again before it, if the Export button takes
+//             it then (flags reset, store cleared, history requested)
 //   bit 4     the export path is switched between chosen and empty
 //   bit 5     its packet number is the one its kind's assembly expects next
 //   bit 6     its payload length is held to what a report can carry
@@ -43,6 +44,7 @@ struct Run {
     // Per report.
     int commandsWritten;
     const CommandReport* lastCommand;
+    bool quiet; // handleHistoryQuiet runs: it may tell the console to stop
 
     // The download as the deliveries tell it.
     bool downloadOpen; // TOTAL delivered, DONE not yet
@@ -64,6 +66,10 @@ bool isAnswer(const CommandReport& command)
 int recordCommand(void* context, const CommandReport& command)
 {
     Run& run = *static_cast<Run*>(context);
+    if (run.quiet) {
+        FUZZ_CHECK(command == CMD_STOP);
+        return 1;
+    }
     FUZZ_CHECK(isAnswer(command));
     ++run.commandsWritten;
     run.lastCommand = &command;
@@ -117,6 +123,8 @@ void recordDelivery(void* context, unsigned message, std::intptr_t lParam)
         // A new download only with a chosen file and no cancel in force.
         FUZZ_CHECK(reader.exportPath != nullptr && reader.exportPath[0] != L'\0');
         FUZZ_CHECK(transferCancelled.load() == 0);
+        FUZZ_CHECK(historyRequested.load() == HISTORY_TAKEN);
+        FUZZ_CHECK(historyActive.load() == 1);
         FUZZ_CHECK(lParam >= 1 && lParam <= 0xFFFF);
         FUZZ_CHECK(static_cast<std::uint32_t>(lParam) == historyTotal.load());
         checkFrozenStore(run);
@@ -136,9 +144,17 @@ void recordDelivery(void* context, unsigned message, std::intptr_t lParam)
         FUZZ_CHECK(run.lastProgress == run.total);
         FUZZ_CHECK(historyComplete.load() == 1);
         FUZZ_CHECK(reader.remaining == 0);
+        // The request is answered: nothing more is taken into the store.
+        FUZZ_CHECK(historyRequested.load() == HISTORY_NOT_REQUESTED);
         run.downloadOpen = false;
         ++run.downloadsDone;
         freezeStore(run);
+        break;
+    case WM_PROGRESS_CLEAR:
+        // The console refused the transfer: whatever ran has ended.
+        FUZZ_CHECK(transferCancelled.load() == 1);
+        FUZZ_CHECK(historyActive.load() == 0);
+        run.downloadOpen = false;
         break;
     case WM_NO_HISTORY:
     case WM_CLOCK_REQUEST:
@@ -176,22 +192,32 @@ std::uint8_t expectedPacket(const ReportReader& reader, const std::uint8_t* repo
     }
 }
 
+// What the Export button does once it takes a press: the flags reset, the
+// store cleared while no request stands, then the history requested.
+void startExport(Run& run)
+{
+    withdrawHistoryRequest();
+    transferCancelled = 0;
+    historyComplete = 0;
+    if (run.slots)
+        std::memset(run.slots, 0, storeBytes(run));
+    run.storeFrozen = false;
+    run.downloadOpen = false;
+    historyRequested = HISTORY_REQUESTED;
+}
+
 // What the main thread and the export thread do between two reports.
 void applyControl(Run& run, std::uint8_t control, wchar_t* exportPath)
 {
     if (control & 0x02) {
-        transferCancelled = 1;
-        historyActive = 0;
+        cancelHistoryTransfer();
+        run.downloadOpen = false;
     }
     if (control & 0x04)
         historyActive = 0;
-    if (control & 0x08) {
-        transferCancelled = 0;
-        historyComplete = 0;
-        if (run.slots)
-            std::memset(run.slots, 0, storeBytes(run));
-        run.storeFrozen = false;
-    }
+    // The button is refused while a download runs.
+    if ((control & 0x08) && historyActive == 0 && historyRequested != HISTORY_TAKEN)
+        startExport(run);
     if (control & 0x10)
         exportPath[0] = exportPath[0] == L'\0' ? L'C' : L'\0';
 }
@@ -223,19 +249,14 @@ std::string cleanRecord(int number)
     return text;
 }
 
-// The user exports again (the Export button waits for no download to run,
-// then clears the flags and the store) and the console sends a download of
-// `count` records, every packet intact and in order.
+// The user cancels whatever runs, exports again, and the console sends a
+// download of `count` records, every packet intact and in order.
 void cleanDownload(Run& run, wchar_t* exportPath)
 {
     constexpr int COUNT = 4;
-    transferCancelled = 0;
-    historyActive = 0;
-    historyComplete = 0;
+    cancelHistoryTransfer();
     exportPath[0] = L'C';
-    if (run.slots)
-        std::memset(run.slots, 0, storeBytes(run));
-    run.storeFrozen = false;
+    startExport(run);
     const int doneBefore = run.downloadsDone;
     for (int n = 1; n <= COUNT; ++n) {
         const std::string text = cleanRecord(n);
@@ -276,7 +297,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         exportPath[0] = L'\0';
 
     transferCancelled = (start & 0x10) ? 1 : 0;
-    historyActive = (start & 0x20) ? 1 : 0;
+    historyRequested = (start & 0x20) ? HISTORY_REQUESTED : HISTORY_NOT_REQUESTED;
+    historyActive = 0;
     historyTotal = 0;
     historyComplete = 0;
     initReportReader(run.reader, ReaderOutput{recordCommand, recordDelivery, &run}, run.slots, run.slotCount,
@@ -296,8 +318,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             report[LENGTH_BYTE] = static_cast<std::uint8_t>(report[LENGTH_BYTE] % (MAX_PAYLOAD + 1));
         if (control & 0x01)
             sealChecksum(report);
-        if (control & 0x80)
+        if (control & 0x80) {
+            run.quiet = true;
             handleHistoryQuiet(run.reader); // the console went quiet before this report
+            run.quiet = false;
+        }
         run.commandsWritten = 0;
         run.lastCommand = nullptr;
         handleInputReport(run.reader, report);
