@@ -39,8 +39,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane-sysusers.conf
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/60-aerovane.rules DESTINATION ${AEROVANE_UDEV_RULES_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.conf.example DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
-# End-to-end tests: the real `aerovane` against the native simulator, each
-# test file an executable of its own.
+# End-to-end tests: the real `aerovane` (or its shell library) against the
+# native simulator, each test file an executable of its own.
 file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
 add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
 target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
@@ -50,7 +50,7 @@ aerovane_warnings(linux_test_support)
 foreach(source IN LISTS LINUX_TEST_SOURCES)
   get_filename_component(name ${source} NAME_WE)
   add_executable(${name} ${source})
-  target_link_libraries(${name} PRIVATE linux_test_support aerovane_core SQLite::SQLite3 GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE linux_test_support aerovane_linux SQLite::SQLite3 GTest::gtest_main)
   add_dependencies(${name} aerovane aerovane-sim)
   aerovane_warnings(${name})
   gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60
