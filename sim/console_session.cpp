@@ -89,8 +89,16 @@ void transmit(ConsoleSession& s, std::uint64_t now)
         --m.burstLeft;
         damaged = true;
     }
-    if (damaged)
+    if (damaged) {
+        if (m.countDamaged) {
+            // The count bytes were hit in transit. Sealed before spoiling, so
+            // the checksum cannot happen to fit the new count.
+            report[2] = static_cast<std::uint8_t>(s.options->countOnDamage >> 8);
+            report[3] = static_cast<std::uint8_t>(s.options->countOnDamage & 0xFF);
+            sealReport(report);
+        }
         damageChecksum(report);
+    }
     m.lastDamaged = damaged;
     if (s.options->verbose) {
         char dump[200];
@@ -134,36 +142,53 @@ void logMessage(ConsoleSession& s, const OutgoingMessage& m, const char* status)
     }
 }
 
+// The answer to the last packet came late: a console sends it again, though
+// the program already has it, and expects no answer to it.
+void sendOnceMore(ConsoleSession& s, const char* event, std::uint64_t now)
+{
+    const OutgoingMessage& m = s.current;
+    emit(s, false, "%s %u", event, m.recordNumber);
+    if (!s.io.writeReport(s.io.context, m.encoded.reports[m.order[m.orderCount - 1]])) {
+        requestClose(s, "write-failed");
+        return;
+    }
+    s.repeatOutstanding = true;
+    s.repeatDeadline = now + s.options->ackTimeoutMs;
+}
+
 // The message in flight is done: every packet answered, or given up.
-void completeMessage(ConsoleSession& s, bool abandoned)
+void completeMessage(ConsoleSession& s, bool abandoned, std::uint64_t now)
 {
     OutgoingMessage& m = s.current;
+    const bool history = m.role == ROLE_HISTORY && s.historyRunning;
     s.inFlight = false;
     logMessage(s, m, abandoned ? "abandoned" : statusOf(m));
-    if (m.role == ROLE_CLOCK_REQUEST && !abandoned)
-        s.clockRequested = true;
-    if (m.role != ROLE_HISTORY || !s.historyRunning)
-        return;
     if (abandoned) {
-        finishHistoryTransfer(s, "abandoned");
+        if (history)
+            finishHistoryTransfer(s, "abandoned");
         return;
     }
-    ++s.historyAnswered;
-    if (s.options->vanishAfter && s.historyAnswered == s.options->vanishAfter) {
-        emit(s, false, "vanish %u", s.historyAnswered);
-        s.closeRequested = true;
-        return;
+    const bool sentAny = m.orderCount > 0; // a lost single packet leaves nothing sent
+    if (m.role == ROLE_CLOCK_REQUEST && sentAny)
+        s.clockRequested = true;
+    bool transferEnded = false;
+    if (history) {
+        ++s.historyAnswered;
+        if (s.options->vanishAfter && s.historyAnswered == s.options->vanishAfter) {
+            emit(s, false, "vanish %u", s.historyAnswered);
+            s.closeRequested = true;
+            return;
+        }
+        transferEnded = m.recordNumber >= s.options->historyCount;
+        if (transferEnded)
+            finishHistoryTransfer(s, "end");
     }
-    if (m.recordNumber < s.options->historyCount)
+    if (!sentAny)
         return;
-    finishHistoryTransfer(s, "end");
-    if (s.options->repeatLastPacket && m.orderCount > 0) {
-        // The answer to the last packet came late: a console sends it again,
-        // though the program already has it.
-        emit(s, false, "repeat-last %u", m.recordNumber);
-        if (!s.io.writeReport(s.io.context, m.encoded.reports[m.order[m.orderCount - 1]]))
-            requestClose(s, "write-failed");
-    }
+    if (m.repeatsLast)
+        sendOnceMore(s, "repeat-packet", now);
+    else if (transferEnded && s.options->repeatLastPacket)
+        sendOnceMore(s, "repeat-last", now);
 }
 
 void advance(ConsoleSession& s, std::uint64_t now)
@@ -176,9 +201,9 @@ void advance(ConsoleSession& s, std::uint64_t now)
     if (m.stalls && m.position == 2) {
         emit(s, false, "stall %s %u", roleName(m.role), m.recordNumber);
         s.stalled = true;
-        completeMessage(s, true);
+        completeMessage(s, true, now);
     } else if (m.position >= m.orderCount) {
-        completeMessage(s, false);
+        completeMessage(s, false, now);
     } else {
         transmit(s, now);
     }
@@ -205,26 +230,37 @@ void beginMessage(ConsoleSession& s, MessageRole role, std::uint8_t kind, Report
         m.order[i] = static_cast<std::uint8_t>(i);
 
     const SimOptions& o = *s.options;
-    if (o.stallTarget && !s.stallDone && m.orderCount > 2 && isTarget(s, m)) {
+    const bool target = isTarget(s, m);
+    if (o.stallTarget && !s.stallDone && m.orderCount > 2 && target) {
         m.stalls = true;
         s.stallDone = true;
     }
-    if ((o.badCrcRun || o.swapPackets || o.losePacket) && isTarget(s, m)) {
+    if (target) {
         m.burstLeft = o.badCrcRun;
+        m.countDamaged = o.damageCount;
+        m.repeatsLast = o.repeatPacket && role != ROLE_NO_HISTORY; // "no history" is never answered
         if (o.swapPackets && m.orderCount >= 2) {
             const std::uint8_t last = m.order[m.orderCount - 1];
             m.order[m.orderCount - 1] = m.order[m.orderCount - 2];
             m.order[m.orderCount - 2] = last;
             m.faulted = true;
         }
-        if (o.losePacket && m.orderCount >= 2) {
-            for (std::size_t i = 1; i + 1 < m.orderCount; ++i)
-                m.order[i] = m.order[i + 1];
+        if (o.losePacket && m.orderCount >= o.losePacket) {
+            // Packet P is report P - 1, wherever a swap moved it.
+            std::size_t at = 0;
+            while (at < m.orderCount && m.order[at] != o.losePacket - 1)
+                ++at;
+            for (; at + 1 < m.orderCount; ++at)
+                m.order[at] = m.order[at + 1];
             --m.orderCount;
             m.faulted = true;
         }
     }
     s.inFlight = true;
+    if (m.orderCount == 0) { // its only packet was lost
+        completeMessage(s, false, now);
+        return;
+    }
     transmit(s, now);
     if (s.inFlight && !m.awaiting && !s.closeRequested)
         advance(s, now);
@@ -260,7 +296,8 @@ void beginUpload(ConsoleSession& s, MessageRole role, std::uint64_t now)
 void sendNext(ConsoleSession& s, std::uint64_t now)
 {
     // Messages that need no answer finish at once; bound the loop anyway.
-    for (int guard = 0; guard < 8 && !s.inFlight && !s.closeRequested && !s.stalled; ++guard) {
+    for (int guard = 0; guard < 8 && !s.inFlight && !s.closeRequested && !s.stalled && !s.repeatOutstanding;
+         ++guard) {
         if (s.historyReplyDue) {
             s.historyReplyDue = false;
             if (s.historyReply == ROLE_NO_HISTORY)
@@ -343,6 +380,12 @@ void onAnswer(ConsoleSession& s, Answer answer, std::uint64_t now)
     OutgoingMessage& m = s.current;
     const bool isAck = answer == ANSWER_ACK || answer == ANSWER_RECORD_ACK;
     const bool forRecord = answer == ANSWER_RECORD_ACK || answer == ANSWER_RECORD_NAK;
+    if (s.repeatOutstanding) {
+        // Whatever it says, it is about the packet sent once more.
+        s.repeatOutstanding = false;
+        emit(s, false, "unexpected-answer %s%s to repeat", forRecord ? "record-" : "", isAck ? "ack" : "nak");
+        return;
+    }
     if (!s.inFlight || !m.awaiting) {
         emit(s, false, "unexpected-answer %s nothing-in-flight", isAck ? "ack" : "nak");
         return;
@@ -360,7 +403,7 @@ void onAnswer(ConsoleSession& s, Answer answer, std::uint64_t now)
         return;
     }
     if (++m.naks > MAX_NAKS) {
-        completeMessage(s, true);
+        completeMessage(s, true, now);
         return;
     }
     transmit(s, now);
@@ -511,11 +554,15 @@ void sessionTick(ConsoleSession& s, std::uint64_t now)
     OutgoingMessage& m = s.current;
     if (s.inFlight && m.awaiting && now >= m.deadline) {
         if (++m.repeats > s.options->maxRepeats) {
-            completeMessage(s, true);
+            completeMessage(s, true, now);
         } else {
             emit(s, true, "repeat %s after time-out", roleName(m.role));
             transmit(s, now);
         }
+    }
+    if (s.repeatOutstanding && now >= s.repeatDeadline) {
+        emit(s, true, "repeat unanswered");
+        s.repeatOutstanding = false;
     }
     bool uploadDue = false;
     scheduleDue(s.nextLive, s.options->liveIntervalMs, now, s.liveDue);
@@ -537,6 +584,8 @@ std::uint64_t sessionNextDeadline(const ConsoleSession& s, std::uint64_t now)
     };
     if (s.inFlight && s.current.awaiting)
         consider(s.current.deadline);
+    if (s.repeatOutstanding)
+        consider(s.repeatDeadline);
     if (s.options->liveIntervalMs)
         consider(s.nextLive);
     if (s.options->uploadIntervalMs)
@@ -545,7 +594,7 @@ std::uint64_t sessionNextDeadline(const ConsoleSession& s, std::uint64_t now)
         consider(s.nextClock);
     const bool waiting = s.historyReplyDue || (s.liveDue && !s.historyRunning) || s.clockDue || s.wuDue ||
                          s.wcDue || (s.historyRunning && s.historyNext <= s.options->historyCount);
-    if (!s.inFlight && !s.stalled && waiting)
+    if (!s.inFlight && !s.stalled && !s.repeatOutstanding && waiting)
         consider(now);
     return next < now ? now : next;
 }

@@ -20,7 +20,10 @@
 //   history-end|history-stopped|history-abandoned|history-restart DONE COUNT
 //   no-history STATUS, history-refused STATUS, clock-request STATUS
 //   read-current, read-history, vanish N, write-failed
-//   stall live|history N, repeat-last N (the packet sent once more)
+//   stall live|history N
+//   repeat-last N, repeat-packet N   a message's last packet sent once more
+//     (N its record number, 0 for non-history); the first answer after it
+//     is taken as the answer to it, logged as unexpected-answer ... to repeat
 //   set-date|set-time A B C crc-ok|crc-bad|bad-marks
 //   clock ok|off SECONDS requested|unrequested, or clock bad-checksum|
 //     bad-date|bad-time|no-date
@@ -73,6 +76,8 @@ struct OutgoingMessage {
     bool givenUp;            // the program acknowledged a damaged packet
     bool faulted;            // packets lost or swapped on purpose
     bool stalls;             // stops after its second packet (--stall)
+    bool countDamaged;       // damaged sends carry --damage-count's count
+    bool repeatsLast;        // its last packet goes out once more (--repeat-packet)
     std::uint16_t recordNumber;
     char text[320];          // the payload, for the log
 };
@@ -85,6 +90,10 @@ struct ConsoleSession {
     bool closeRequested;
     bool stalled;   // nothing is sent until the program's next command
     bool stallDone; // --stall happens once per connection
+    // A packet was sent once more; the next message waits for an answer to
+    // it or for the time-out, so that answer cannot pass for the next one's.
+    bool repeatOutstanding;
+    std::uint64_t repeatDeadline;
 
     bool inFlight;
     OutgoingMessage current;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sim/report_encoder.h"
+
 const char SIM_HELP_TEXT[] =
     "aerovane-sim: a weather station console on a named pipe, for tests and demos.\n"
     "It serves one program at a time: 65-byte reports out, 9-byte commands in,\n"
@@ -48,13 +50,20 @@ const char SIM_HELP_TEXT[] =
     "  --bad-crc-every=K       every K-th packet sent (repeats count) has a damaged checksum\n"
     "  --bad-crc-run=N         the first packet of a target message is damaged N times in\n"
     "                          a row (1..100)\n"
+    "  --damage-count=C        every damaged send of a target message carries C (0..65535)\n"
+    "                          as its count (bytes 2-3); its checksum stays wrong\n"
     "  --swap-packets          a target message's last two packets are sent swapped\n"
-    "  --lose-packet           a target message's second packet is never sent\n"
+    "  --lose-packet[=P]       a target message's packet P (1..15, default 2) is never\n"
+    "                          sent; a message of fewer packets loses none\n"
     "  --stall                 a target message stops after its second packet, and the\n"
     "                          console sends nothing more until the next command (once\n"
     "                          per connection)\n"
     "  --repeat-last-packet    when a history transfer has ended, its last packet is sent\n"
     "                          once more, as when the answer to it came late\n"
+    "  --repeat-packet         when a target message's last packet has been answered, it\n"
+    "                          is sent once more; the next message waits for an answer\n"
+    "                          to it or the ack time-out (with --fault-record: in the\n"
+    "                          middle of a transfer)\n"
     "  --fault-record=R        target: history record R (1-based) of each transfer\n"
     "  --fault-live=M          target: the M-th live observation of each connection\n"
     "  --fault-every=K         target: every K-th message of each connection\n"
@@ -168,8 +177,8 @@ struct FlagOption {
 
 const FlagOption FLAG_OPTIONS[] = {
     {"--no-history", &SimOptions::noHistory}, {"--refuse-history", &SimOptions::refuseHistory},
-    {"--swap-packets", &SimOptions::swapPackets}, {"--lose-packet", &SimOptions::losePacket},
-    {"--stall", &SimOptions::stallTarget}, {"--repeat-last-packet", &SimOptions::repeatLastPacket},
+    {"--swap-packets", &SimOptions::swapPackets}, {"--stall", &SimOptions::stallTarget},
+    {"--repeat-last-packet", &SimOptions::repeatLastPacket}, {"--repeat-packet", &SimOptions::repeatPacket},
     {"--once", &SimOptions::once}, {"--verbose", &SimOptions::verbose},
     {"--help", &SimOptions::help},
 };
@@ -233,6 +242,19 @@ int parseSimOptions(int argc, const char* const* argv, SimOptions& o, char* erro
                 setError(error, errorSize, "bad seed", arg);
                 return 0;
             }
+        } else if (is("--lose-packet")) {
+            // Bare, as older scripts write it: the second packet.
+            o.losePacket = 2;
+            if (value && !readNumber(value, 1, ENCODED_PACKETS_MAX, o.losePacket)) {
+                setError(error, errorSize, "bad or out-of-range packet number", arg);
+                return 0;
+            }
+        } else if (is("--damage-count")) {
+            if (!readNumber(value, 0, 65535, o.countOnDamage)) {
+                setError(error, errorSize, "bad or out-of-range count", arg);
+                return 0;
+            }
+            o.damageCount = true;
         } else if (is("--now")) {
             if (!value || !readStart(value, o.start)) {
                 setError(error, errorSize, "expected --now=YYYY-MM-DDTHH:MM", arg);

@@ -34,14 +34,17 @@ struct SimOptions {
     // Faults.
     std::uint32_t badCrcEvery;           // every k-th transmission; 0 off
     std::uint32_t badCrcRun;             // first packet of a target damaged n times
+    bool damageCount;                    // a target's damaged sends carry countOnDamage
+    std::uint32_t countOnDamage;         // 0..65535, in bytes 2-3 of those sends
     bool swapPackets;                    // target's last two packets swapped
-    bool losePacket;                     // target's second packet never sent
+    std::uint32_t losePacket;            // target's packet with this number never sent; 0 off
     std::uint32_t faultRecord;           // target: history record r (1-based)
     std::uint32_t faultLive;             // target: m-th live observation
     std::uint32_t faultEvery;            // target: every k-th message
     std::uint32_t vanishAfter;           // close the pipe after m history records; 0 off
     bool stallTarget;                    // target stops after its second packet (once)
     bool repeatLastPacket;               // a transfer's last packet is sent once more
+    bool repeatPacket;                   // a target's last packet is sent once more
 
     bool once;
     bool verbose;

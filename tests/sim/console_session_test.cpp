@@ -22,6 +22,21 @@ bool intact(const EncodedReport& r)
     return r[62] == (crc >> 8) && r[63] == (crc & 0xFF);
 }
 
+unsigned packetOf(const EncodedReport& r)
+{
+    return r[6] & 15u;
+}
+
+unsigned countOf(const EncodedReport& r)
+{
+    return r[2] * 256u + r[3];
+}
+
+unsigned recordOf(const EncodedReport& r)
+{
+    return r[4] * 256u + r[5];
+}
+
 std::string payloadOf(const EncodedReport& r)
 {
     return std::string(reinterpret_cast<const char*>(&r[8]), r[7]);
@@ -42,6 +57,15 @@ protected:
     {
         startSession(session, options, SimClock{minutesFromCivil(START), 0, now},
                      SessionIo{&write, &event, &clock, this}, now);
+    }
+    // A new connection with whatever options are set now; what was sent and
+    // logged before is forgotten.
+    void restart()
+    {
+        sent.clear();
+        next = 0;
+        events.clear();
+        start();
     }
     void command(const CommandReport& c) { sessionCommand(session, c.data(), c.size(), now); }
     void wait(std::uint64_t ms)
@@ -330,13 +354,183 @@ TEST_F(ConsoleSessionTest, SwappedAndLostPacketsHitOnlyTheTargetMessage)
     sent.clear();
     next = 0;
     options.swapPackets = false;
-    options.losePacket = true;
+    options.losePacket = 2; // what the bare option means
     start();
     command(CMD_READ_CURRENT);
     receive(0xFE);
     ASSERT_GE(sent.size(), 2u);
     EXPECT_EQ(1, sent[0][6] & 15);
     EXPECT_EQ(3, sent[1][6] & 15);
+}
+
+TEST_F(ConsoleSessionTest, LostPacketIsTheChosenOneEvenTheFirstOfRecordOne)
+{
+    options.losePacket = 1;
+    options.faultRecord = 1;
+    start();
+    command(CMD_READ_HISTORY);
+    ASSERT_FALSE(sent.empty());
+    const unsigned packets = sent[0][6] >> 4;
+    ASSERT_GE(packets, 3u);
+    EXPECT_EQ(2u, packetOf(sent[0])) << "packet 1 of record 1 is never sent";
+    EXPECT_EQ(1u, recordOf(sent[0]));
+    EXPECT_EQ(5u, countOf(sent[0]));
+    EXPECT_TRUE(intact(sent[0]));
+    for (unsigned p = 2; p <= packets; ++p) {
+        ASSERT_LT(next, sent.size());
+        EXPECT_EQ(p, packetOf(sent[next]));
+        command(CMD_RECORD_ACK);
+        ++next;
+    }
+    ASSERT_LT(next, sent.size());
+    EXPECT_EQ(2u, recordOf(sent[next]));
+    EXPECT_EQ(1u, packetOf(sent[next])) << "only the target loses a packet";
+    for (int n = 2; n <= 5; ++n)
+        receive(0xFE);
+    const std::vector<std::string> records = eventsStarting("history ");
+    ASSERT_EQ(5u, records.size());
+    EXPECT_EQ(0u, records[0].find("history 1 5 faulted "));
+    EXPECT_EQ(0u, records[1].find("history 2 5 ok "));
+
+    // The last packet, after a swap moved it: still that packet is lost.
+    options.swapPackets = true;
+    options.losePacket = packets;
+    restart();
+    command(CMD_READ_HISTORY);
+    for (unsigned p = 1; p < packets; ++p) {
+        ASSERT_LT(next, sent.size());
+        EXPECT_EQ(p, packetOf(sent[next])) << "packets in order once the swapped one is gone";
+        command(CMD_RECORD_ACK);
+        ++next;
+    }
+    ASSERT_LT(next, sent.size());
+    EXPECT_EQ(2u, recordOf(sent[next]));
+
+    // A message of fewer packets than P loses none.
+    options.swapPackets = false;
+    options.losePacket = 15;
+    restart();
+    command(CMD_READ_HISTORY);
+    for (int n = 1; n <= 5; ++n)
+        receive(0xFE);
+    EXPECT_EQ(5u, eventsStarting("history ").size());
+    EXPECT_TRUE(eventsStarting("history 1 5 faulted").empty());
+    EXPECT_EQ(1u, eventsStarting("history 1 5 ok").size());
+}
+
+TEST_F(ConsoleSessionTest, RepeatedPacketInTheTransferIsAnsweredWithoutSkippingTheNextRecord)
+{
+    options.repeatPacket = true;
+    options.faultRecord = 2;
+    start();
+    command(CMD_READ_HISTORY);
+    receive(0xFE);
+    ASSERT_EQ(next + 1, sent.size());
+    EXPECT_EQ(2u, recordOf(sent[next])) << "record 1 is no target: no repeat";
+    receive(0xFE);
+    ASSERT_EQ(next + 1, sent.size()) << "the repeat, and record 3 waits";
+    EXPECT_EQ(sent[next - 1], sent[next]);
+    EXPECT_TRUE(intact(sent[next]));
+    EXPECT_EQ(2u, recordOf(sent[next]));
+    EXPECT_EQ(std::vector<std::string>{"repeat-packet 2"}, eventsStarting("repeat-"));
+
+    command(CMD_RECORD_ACK); // the program answers the repeat
+    ++next;
+    ASSERT_EQ(next + 1, sent.size());
+    EXPECT_EQ(3u, recordOf(sent[next]));
+    EXPECT_EQ(1u, packetOf(sent[next]));
+    const std::int64_t last = minutesFromCivil(START) - 5;
+    EXPECT_EQ(modelLine(last - 2 * 30), receive(0xFE)) << "record 3 whole, no packet skipped";
+    receive(0xFE);
+    receive(0xFE);
+    EXPECT_EQ(std::vector<std::string>{"unexpected-answer record-ack to repeat"},
+              eventsStarting("unexpected-answer"));
+    const std::vector<std::string> records = eventsStarting("history ");
+    ASSERT_EQ(5u, records.size());
+    for (const std::string& r : records)
+        EXPECT_NE(std::string::npos, r.find(" 5 ok ")) << r;
+    EXPECT_EQ(1u, eventsStarting("history-end 5 5").size());
+
+    // Unanswered, the repeat is not sent again; the next message goes out
+    // after the time-out.
+    options.faultRecord = 0;
+    options.faultLive = 1;
+    restart();
+    command(CMD_READ_CURRENT);
+    receive(0xFE);
+    ASSERT_EQ(next + 1, sent.size());
+    EXPECT_EQ(std::vector<std::string>{"repeat-packet 0"}, eventsStarting("repeat-"));
+    command(CMD_READ_CURRENT);
+    wait(options.ackTimeoutMs - 1);
+    EXPECT_EQ(next + 1, sent.size());
+    wait(1);
+    ASSERT_EQ(next + 2, sent.size());
+    EXPECT_EQ(1u, packetOf(sent[next + 1]));
+    next += 1;
+    EXPECT_EQ(modelLine(minutesFromCivil(START)), receive(0xFE));
+    EXPECT_EQ(next, sent.size()) << "the second live observation is no target";
+    EXPECT_EQ(2u, eventsStarting("live ok").size());
+}
+
+TEST_F(ConsoleSessionTest, DamagedCountRidesOnlyTheDamagedSendsOfTheTarget)
+{
+    // The count for which a spoiled checksum would fit by chance: the
+    // damaged sends must fail even then.
+    options.historyCount = 3;
+    start();
+    command(CMD_READ_HISTORY);
+    ASSERT_FALSE(sent.empty());
+    EncodedReport spoiled = sent[0];
+    damageChecksum(spoiled);
+    std::uint32_t unlucky = 0x10000;
+    for (std::uint32_t c = 0; c <= 0xFFFF && unlucky > 0xFFFF; ++c) {
+        spoiled[2] = static_cast<std::uint8_t>(c >> 8);
+        spoiled[3] = static_cast<std::uint8_t>(c);
+        if (intact(spoiled))
+            unlucky = c;
+    }
+    ASSERT_LE(unlucky, 0xFFFFu);
+
+    for (std::uint32_t count : {1u, unlucky}) {
+        options.badCrcRun = 10;
+        options.faultRecord = 1;
+        options.damageCount = true;
+        options.countOnDamage = count;
+        restart();
+        command(CMD_READ_HISTORY);
+        receive(0xFE);
+        ASSERT_GE(sent.size(), 11u);
+        for (std::size_t i = 0; i < 10; ++i) {
+            EXPECT_EQ(count, countOf(sent[i])) << i;
+            EXPECT_EQ(1u, recordOf(sent[i]));
+            EXPECT_EQ(1u, packetOf(sent[i]));
+            EXPECT_FALSE(intact(sent[i])) << "count " << count << ", send " << i;
+        }
+        for (std::size_t i = 10; i < sent.size(); ++i) {
+            EXPECT_EQ(3u, countOf(sent[i])) << i;
+            EXPECT_TRUE(intact(sent[i])) << i;
+        }
+        EXPECT_EQ(1u, eventsStarting("history 1 3 given-up").size());
+    }
+
+    // A live observation, damaged every second send: those read count 1,
+    // the rest 0; the next observation is no target and keeps its count.
+    options.badCrcRun = 0;
+    options.badCrcEvery = 2;
+    options.faultRecord = 0;
+    options.faultLive = 1;
+    options.countOnDamage = 1;
+    restart();
+    command(CMD_READ_CURRENT);
+    receive(0xFE);
+    const std::size_t firstLive = sent.size();
+    command(CMD_READ_CURRENT);
+    receive(0xFE);
+    ASSERT_GT(sent.size(), firstLive);
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        EXPECT_EQ(i % 2 == 0, intact(sent[i])) << i;
+        EXPECT_EQ(!intact(sent[i]) && i < firstLive ? 1u : 0u, countOf(sent[i])) << i;
+    }
 }
 
 TEST_F(ConsoleSessionTest, StallStopsTheTargetAfterTwoPacketsUntilTheNextCommandOnce)
@@ -430,6 +624,7 @@ TEST_F(ConsoleSessionTest, TheProgramsReaderStoresEveryRecordTheConsoleLogged)
     transferCancelled = 0;
     historyActive = 0;
     historyComplete = 0;
+    historyRequested = HISTORY_REQUESTED; // as the program does before CMD_READ_HISTORY
     ReportReader reader{};
     initReportReader(
         reader,

@@ -30,14 +30,14 @@ TEST(SimOptions, EveryDocumentedOptionIsAcceptedAndEveryOptionDocumented)
         "--pipe=\\\\.\\pipe\\x", "--once", "--seed=4294967295", "--now=2026-02-28T23:59", "--invalid-rate=0",
         "--live-interval=0", "--upload-interval=250", "--clock-interval=250", "--clock-tolerance=5",
         "--history=65535", "--history-interval=1440", "--no-history", "--refuse-history", "--ack-timeout=10",
-        "--max-repeats=0", "--bad-crc-every=1", "--bad-crc-run=100", "--swap-packets", "--lose-packet",
-        "--fault-record=65535", "--fault-live=1", "--fault-every=2", "--vanish-after=1", "--stall",
-        "--repeat-last-packet", "--verbose",
+        "--max-repeats=0", "--bad-crc-every=1", "--bad-crc-run=100", "--damage-count=65535", "--swap-packets",
+        "--lose-packet=15", "--fault-record=65535", "--fault-live=1", "--fault-every=2", "--vanish-after=1",
+        "--stall", "--repeat-last-packet", "--repeat-packet", "--verbose",
         "--log=C:\\sim.log", "--help"};
     std::vector<std::string> documented;
     const std::string help = SIM_HELP_TEXT;
     for (std::size_t at = help.find("\n  --"); at != std::string::npos; at = help.find("\n  --", at + 1)) {
-        const std::size_t end = help.find_first_of("= ", at + 3);
+        const std::size_t end = help.find_first_of("=[ ", at + 3);
         documented.push_back(help.substr(at + 3, end - at - 3));
     }
     EXPECT_EQ(options.size(), documented.size());
@@ -72,12 +72,32 @@ TEST(SimOptions, ValuesLandInTheirFieldsOverDefaults)
     EXPECT_TRUE(o.swapPackets);
 }
 
+TEST(SimOptions, LostPacketNumberAndDamagedCountTellOffFromZero)
+{
+    SimOptions o;
+    ASSERT_EQ(1, parse({}, o));
+    EXPECT_EQ(0u, o.losePacket);
+    EXPECT_FALSE(o.damageCount);
+    EXPECT_FALSE(o.repeatPacket);
+
+    ASSERT_EQ(1, parse({"--lose-packet"}, o));
+    EXPECT_EQ(2u, o.losePacket); // the bare form older scripts use
+    ASSERT_EQ(1, parse({"--lose-packet=1", "--damage-count=0", "--repeat-packet"}, o));
+    EXPECT_EQ(1u, o.losePacket);
+    EXPECT_TRUE(o.damageCount); // count 0 is a fault too
+    EXPECT_EQ(0u, o.countOnDamage);
+    EXPECT_TRUE(o.repeatPacket);
+    ASSERT_EQ(1, parse({"--lose-packet=9", "--lose-packet"}, o));
+    EXPECT_EQ(2u, o.losePacket);
+}
+
 TEST(SimOptions, BadValuesAreRefusedWithTheReason)
 {
     const char* bad[] = {"--history=65536", "--history=-1", "--history=", "--history", "--history=12x",
                          "--ack-timeout=9", "--now=2026-02-29T10:00", "--now=2026-3-7T10:00",
                          "--now=2026-03-07 10:00", "--once=1", "--pipe=", "--bogus", "history=5",
-                         "--seed=4294967296", "--history-interval=0"};
+                         "--seed=4294967296", "--history-interval=0", "--lose-packet=0", "--lose-packet=16",
+                         "--lose-packet=", "--damage-count=65536", "--damage-count", "--repeat-packet=1"};
     for (const char* arg : bad) {
         SimOptions o;
         std::string error;
