@@ -174,6 +174,20 @@ void showProgress(void* context, unsigned long received, unsigned long total)
     drawProgress(*static_cast<Progress*>(context), received, total);
 }
 
+// Records the console lost on the way (given up, or never sent whole) are
+// not in the file, and the user is told so: the file is not the whole
+// history. Stored records fill the slots from the first, so the lost ones
+// are the empty slots at the end.
+void tellLostRecords(const StationRecord* slots, std::size_t count)
+{
+    std::size_t lost = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        lost += slots[i].text[0] == '\0';
+    if (lost > 0)
+        std::fprintf(stderr, "aerovane: %zu of %zu records were lost in the transfer and are not in the file\n", lost,
+                     count);
+}
+
 // Connects, asks for the history and waits for it; tells why not.
 int fetchHistory(Progress& progress)
 {
@@ -294,6 +308,8 @@ int runExport(const CliOptions& options, const AppConfig& config)
                 count = HISTORY_SLOT_COUNT;
             SlotSource source{slots, count, 0};
             result = writeRecords(options, slotExportSource(source), nullptr, true);
+            if (result == EXPORT_EXIT_DONE)
+                tellLostRecords(slots, count);
         }
         stopStationLink();
     }

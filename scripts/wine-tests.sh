@@ -3,7 +3,7 @@
 # one wineserver for the whole run: started here and stopped when the run
 # ends, fails or is stopped (Ctrl-C, kill), so no server of the run's prefix
 # is left behind.
-#   scripts/wine-tests.sh [parallel jobs]
+#   scripts/wine-tests.sh [parallel jobs] [ctest options, e.g. -R Export]
 cd "$(dirname "$0")/.." || exit 1
 if [ -z "$DISPLAY" ] || [ "$DISPLAY" != "$AEROVANE_PRIVATE_DISPLAY" ]; then
   exec scripts/private-display.sh "$0" "$@"
@@ -25,7 +25,9 @@ trap 'exit 143' TERM
 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 cmd /c exit </dev/null >/dev/null 2>&1
 # In the background, so a signal reaches the trap at once instead of after
 # the whole run.
-ctest --test-dir build/win -j "${1:-2}" --output-on-failure &
+jobs=${1:-2}
+[ $# -gt 0 ] && shift
+ctest --test-dir build/win -j "$jobs" --output-on-failure "$@" &
 tests=$!
 wait "$tests"
 status=$?

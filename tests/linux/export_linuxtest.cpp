@@ -159,6 +159,48 @@ TEST_F(ExportCommand, SigtermWorksLikeCtrlC)
     EXPECT_FALSE(e2e::fileExists(file));
 }
 
+// ---- A console that loses, repeats and damages ------------------------------
+
+// The file holds exactly the records the console delivered whole, in order;
+// records lost on the way are told on stderr, and the export still ends.
+TEST_F(ExportCommand, EveryRecordDeliveredWholeLandsOnceWhateverTheConsoleLoses)
+{
+    const struct {
+        std::vector<std::string> faults;
+        std::size_t lost;
+    } cases[] = {
+        // The first record's first packet lost: its tail starts the download.
+        {{"--lose-packet=1", "--fault-record=1"}, 1},
+        // A last packet sent again in the middle of the download: the newest
+        // record must not pay for it.
+        {{"--repeat-packet", "--fault-record=146"}, 0},
+        // The first packet of record 1 given up after ten damaged copies
+        // whose count reads 1: no one-record download from it.
+        {{"--bad-crc-run=10", "--fault-record=1", "--damage-count=1"}, 1},
+        // The console stops in the middle of the last record: the download
+        // ends after the quiet spell, and the console is told to stop.
+        {{"--stall", "--fault-record=147"}, 1},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.faults[0]);
+        std::vector<std::string> options = {"--history=147", QUIET, NO_UPLOADS, "--seed=31"};
+        options.insert(options.end(), c.faults.begin(), c.faults.end());
+        Simulator simulator(dir, options, "console" + std::to_string(++n));
+        ASSERT_EQ(run(command(simulator, {"--whole-period", "-o", file})), 0) << e2e::readFile(err);
+        const std::vector<StationRecord> sent = sentHistory(simulator);
+        EXPECT_EQ(147u - c.lost, sent.size());
+        EXPECT_TRUE(e2e::readFile(file) == expectedFile(sent, requestFor(true, "", "", "all"), DEFAULT_UNIT_SETTINGS,
+                                                        false));
+        const std::string said = e2e::readFile(err);
+        if (c.lost == 0)
+            EXPECT_EQ(said, "");
+        else
+            EXPECT_EQ(said, "aerovane: " + std::to_string(c.lost)
+                                + " of 147 records were lost in the transfer and are not in the file\n");
+    }
+}
+
 // ---- Refusals ---------------------------------------------------------------
 
 TEST_F(ExportCommand, RefusalsUseTheProgramsOwnTexts)
