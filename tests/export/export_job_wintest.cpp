@@ -22,10 +22,12 @@
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/reader_thread_win.h"
+#include "link/report_reader.h"
 #include "link/station_device_win.h"
 #include "readings/history_store.h"
 #include "readings/units.h"
 #include "resources/resource_ids.h"
+#include "sim/report_encoder.h"
 #include "tests/support/console_double_win.h"
 #include "tests/support/export_fixture_win.h"
 #include "tests/support/test_window_win.h"
@@ -146,6 +148,7 @@ protected:
         historyActive = 0;
         historyComplete = 0;
         historyTotal = 0;
+        historyRequested = HISTORY_NOT_REQUESTED;
         exportRunning = 0;
         exportPath[0] = L'\0';
         setCurrentUnitSettings(DEFAULT_UNIT_SETTINGS);
@@ -358,25 +361,29 @@ TEST_F(ExportJob, ExportButtonIsIgnoredWhileBusyOrWithoutConsole)
     EXPECT_TRUE(boxes.empty());
 }
 
-// History frames (a download started meanwhile) or an export thread
-// started while the modal dialog was open: the request is refused after it,
-// and the store and the path the reader and the thread use stay untouched.
+// History frames (a download started meanwhile, or its first frame just
+// taken), an export thread started, or the console removed while the modal
+// dialog was open: the request is refused after it, and the store and the
+// path the reader and the thread use stay untouched.
 TEST_F(ExportJob, ExportIsRefusedWhenADownloadBeganWhileTheDialogWasOpen)
 {
     check(IDC_WHOLE_PERIOD);
     saveDialog.name = target;
     fillHistory(3);
     std::wcscpy(exportPath, L"C:\\running.csv");
-    deviceReady = 1;
-    for (auto meanwhile : {+[] { historyActive = 1; }, +[] { exportRunning = 1; }}) {
+    const auto meanwhiles = {+[] { historyActive = 1; }, +[] { exportRunning = 1; },
+                             +[] { historyRequested = HISTORY_TAKEN; }, +[] { deviceReady = 0; }};
+    for (auto meanwhile : meanwhiles) {
+        deviceReady = 1;
         saveDialog.meanwhile = meanwhile;
         EXPECT_EQ(0, startExport(page));
         historyActive = 0;
         exportRunning = 0;
+        historyRequested = HISTORY_NOT_REQUESTED;
     }
     saveDialog.meanwhile = nullptr;
     deviceReady = 0;
-    EXPECT_EQ(2, saveDialog.calls);
+    EXPECT_EQ(4, saveDialog.calls);
     EXPECT_STREQ(L"C:\\running.csv", exportPath);
     EXPECT_NE(0, historyStoreSlots()[2].text[0]) << "the store was cleared under the download";
     EXPECT_EQ(1u, historyComplete.load());
@@ -407,6 +414,124 @@ TEST_F(ExportJob, DownloadStartClearsFlagsAndStoreAndSendsTheRequest)
     CommandReport command{};
     ASSERT_TRUE(receiveCommand(console, command, WAIT_MS));
     EXPECT_EQ(CMD_READ_HISTORY, command);
+    EXPECT_TRUE(boxes.empty());
+}
+
+// A second press while the first export still waits for the console's
+// first record: each export keeps the request and the file confirmed in its
+// own dialog.
+class SecondExportPress : public ExportJob {
+protected:
+    void SetUp() override
+    {
+        ExportJob::SetUp();
+        const std::wstring pipe = uniquePipeName(L"second");
+        ASSERT_TRUE(openConsoleDouble(console, pipe));
+        std::wcsncpy(consolePath, pipe.c_str(), CONSOLE_PATH_SIZE - 1);
+        stationDevice = new StationDevice;
+        ASSERT_TRUE(stationDevice->openStation());
+        ASSERT_TRUE(awaitProgram(console, WAIT_MS));
+        deviceReady = 1;
+
+        // The first press: pressure only, from 2026-01-01.
+        typeDates(L"2026", L"1", L"1", L"2026", L"12", L"31");
+        check(IDC_DATA_SET_PRESSURE);
+        saveDialog.name = target;
+        ASSERT_EQ(1, startExport(page));
+        expectRequestSent();
+        firstRequest = exportRequest;
+        ASSERT_STREQ(L"2026-1-1", firstRequest.exportStartDate);
+
+        // The second press asks for another period, other data and file.
+        typeDates(L"2025", L"6", L"1", L"2025", L"6", L"30");
+        check(IDC_DATA_SET_PRESSURE, false);
+        check(IDC_DATA_SET_WIND);
+        saveDialog.name = target + L".second.csv";
+    }
+
+    void expectRequestSent()
+    {
+        CommandReport command{};
+        ASSERT_TRUE(receiveCommand(console, command, WAIT_MS));
+        EXPECT_EQ(CMD_READ_HISTORY, command);
+        EXPECT_EQ(HISTORY_REQUESTED, historyRequested.load());
+    }
+
+    void expectFirstExportUntouched()
+    {
+        EXPECT_EQ(target, exportPath);
+        EXPECT_STREQ(firstRequest.exportStartDate, exportRequest.exportStartDate);
+        EXPECT_STREQ(firstRequest.exportEndDate, exportRequest.exportEndDate);
+        EXPECT_EQ(1, exportRequest.dataSets.pressureSet);
+        EXPECT_EQ(0, exportRequest.dataSets.windSet);
+    }
+
+    ExportRequest firstRequest{};
+};
+
+TEST_F(SecondExportPress, ItsDialogCancelledLeavesTheFirstExportAsConfirmed)
+{
+    saveDialog.answer = FALSE;
+    EXPECT_EQ(0, startExport(page));
+    expectFirstExportUntouched();
+    EXPECT_EQ(HISTORY_REQUESTED, historyRequested.load()) << "the first export still waits";
+}
+
+TEST_F(SecondExportPress, TheFirstDownloadBeganDuringItsDialog)
+{
+    // The reader takes the console's first record meanwhile.
+    saveDialog.meanwhile = [] {
+        std::uint32_t requested = HISTORY_REQUESTED;
+        historyRequested.compare_exchange_strong(requested, HISTORY_TAKEN);
+        historyActive = 1;
+    };
+    EXPECT_EQ(0, startExport(page));
+    expectFirstExportUntouched();
+    EXPECT_EQ(HISTORY_TAKEN, historyRequested.load());
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(SecondExportPress, BeforeAnyRecordItReplacesTheWaitingExport)
+{
+    fillHistory(3); // what a reader would have stored, had it taken frames
+    ASSERT_EQ(1, startExport(page));
+    expectRequestSent();
+    EXPECT_EQ(target + L".second.csv", exportPath);
+    EXPECT_STREQ(L"2025-6-1", exportRequest.exportStartDate);
+    EXPECT_EQ(1, exportRequest.dataSets.windSet);
+    EXPECT_EQ(0, exportRequest.dataSets.pressureSet);
+    EXPECT_EQ(0, historyStoreSlots()[0].text[0]);
+}
+
+// A cancel stays a cancel: a live observation reaching the reader after the
+// cross was clicked does not undo it, and the export deletes its file.
+TEST_F(ExportJob, LiveObservationAfterACancelLeavesTheExportCancelled)
+{
+    fillHistory(static_cast<int>(HISTORY_SLOT_COUNT));
+    historyActive = 1;
+    exportRequest = ExportRequest{};
+    exportRequest.dataSets.wholePeriod = 1;
+    useTarget();
+    holdExportWriteAt(20);
+    onHistoryDone(dashboard);
+    ASSERT_TRUE(awaitHeldWrite(WAIT_MS));
+    cancelHistoryTransfer(); // what the status bar's cross does to the flags
+
+    // The console's next live observation, through the reader's own code.
+    ReportReader reader{};
+    initReportReader(reader, ReaderOutput{nullptr, nullptr, nullptr}, nullptr, 0, exportPath);
+    const std::string line = observationText(1);
+    EncodedMessage live;
+    ASSERT_NE(0u, encodeMessage(KIND_OBSERVATION, observationHeader(0, 0),
+                                reinterpret_cast<const std::uint8_t*>(line.data()), line.size(), live));
+    for (std::size_t i = 0; i < live.count; ++i)
+        handleInputReport(reader, live.reports[i].data());
+    EXPECT_EQ(1u, transferCancelled.load());
+
+    releaseHeldWrite();
+    ASSERT_TRUE(awaitResult());
+    EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, results());
+    EXPECT_FALSE(fileExists(target)) << "the cancelled export kept its file";
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -543,8 +668,8 @@ TEST_F(ExportJob, UncreatableFileOrIncompleteDownloadFails)
     EXPECT_EQ(2u, boxes.size());
 }
 
-// A live observation during the export clears historyActive, which alone
-// would let Export clear the store under the running thread.
+// historyActive cleared during the export (a cancel clears it) would alone
+// let Export clear the store under the running thread.
 TEST_F(ExportJob, ExportRefusedUntilTheRunningExportHasFinished)
 {
     const int count = static_cast<int>(HISTORY_SLOT_COUNT);
@@ -555,7 +680,7 @@ TEST_F(ExportJob, ExportRefusedUntilTheRunningExportHasFinished)
     useTarget();
     onHistoryDone(dashboard);
 
-    historyActive = 0; // what the reader does on a live observation
+    historyActive = 0; // as a cancel leaves it
     deviceReady = 1;
     check(IDC_WHOLE_PERIOD);
     saveDialog.name = target + L".second.csv";

@@ -37,6 +37,36 @@ int historySize()
 
 class SimulatorExport : public SimulatorExportTest {
 protected:
+    // Exports everything the simulator serves with `faults` and checks that
+    // the file holds exactly the records it delivered whole, in order, and
+    // that `lost` of them did not arrive.
+    void exportThrough(const std::wstring& faults, int count, std::size_t lost)
+    {
+        serve(L"--seed=7 --live-interval=0 --history=" + std::to_wstring(count) + L" " + faults);
+        startProgram();
+        exportEverything();
+        ASSERT_TRUE(pumpUntil([] { return !watched.exportResults.empty() && exportRunning == 0; },
+                              WAIT_MS + static_cast<DWORD>(count) * 50))
+            << watched.historyDoneCount << " downloads completed";
+        EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, watched.exportResults);
+        EXPECT_TRUE(watched.boxes.empty()) << "a message box appeared";
+        EXPECT_EQ(0u, historyActive.load()) << "the Export button would stay refused";
+
+        close();
+        ASSERT_TRUE(endSimulator(simulator, WAIT_MS)) << "the simulator did not end";
+        std::vector<std::string> delivered;
+        for (const LoggedRecord& record : loggedHistory(logPath, count))
+            if (record.status == "ok")
+                delivered.push_back(record.text);
+        EXPECT_EQ(static_cast<std::size_t>(count) - lost, delivered.size());
+        std::string problem;
+        const std::vector<std::string> rows = exportedRows(watched.chosenFile, problem);
+        ASSERT_TRUE(problem.empty()) << problem;
+        ASSERT_EQ(delivered.size(), rows.size());
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            ASSERT_EQ(expectedRow(delivered[i]), rows[i]) << "row " << i;
+    }
+
     // The simulator's log, once it has ended.
     std::vector<std::string> sentRecords(int count)
     {
@@ -79,8 +109,23 @@ TEST_F(SimulatorExport, DownloadWithDamagedPacketsExportsEveryRecordInOrder)
         ASSERT_EQ(expectedRow(sent[i]), rows[i]) << "row " << i;
 }
 
-// Live observations keep coming while the file is written; each clears
-// historyActive, but the Export button must still wait for the thread.
+// The console gave up the first packet of its first record and moved on:
+// the rest of that record starts the download, which ends with every other
+// record in the file.
+TEST_F(SimulatorExport, FirstRecordLosingItsFirstPacketCostsOnlyThatRecord)
+{
+    exportThrough(L"--lose-packet=1 --fault-record=1", 200, 1);
+}
+
+// A last packet sent again in the middle of the download, its answer having
+// come late: the newest record still lands.
+TEST_F(SimulatorExport, PacketRepeatedInTheMiddleOfTheDownloadCostsNothing)
+{
+    exportThrough(L"--repeat-packet --fault-record=146", 147, 0);
+}
+
+// Live observations keep coming while the file is written; none of them
+// frees the Export button before the thread is done.
 TEST_F(SimulatorExport, ExportButtonWaitsForTheRunningExport)
 {
     const int count = 300;
@@ -92,7 +137,7 @@ TEST_F(SimulatorExport, ExportButtonWaitsForTheRunningExport)
     ASSERT_TRUE(awaitHeldWrite(WAIT_MS * 4)) << "the file was not written";
     const int liveBefore = watched.liveRecordCount;
     ASSERT_TRUE(pumpUntil([&] { return watched.liveRecordCount > liveBefore; }, WAIT_MS));
-    ASSERT_EQ(0u, historyActive.load()) << "the live observation cleared it";
+    ASSERT_EQ(1u, historyActive.load()) << "the live observation cleared it";
     ASSERT_EQ(1u, exportRunning.load());
     click(setupPage, IDC_EXPORT);
     EXPECT_EQ(1, watched.dialogCalls) << "a second request was taken while the file was written";

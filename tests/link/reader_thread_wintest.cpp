@@ -41,6 +41,7 @@ protected:
         historyActive = 0;
         historyTotal = 0;
         historyComplete = 0;
+        historyRequested = HISTORY_REQUESTED; // as an export start leaves it
         slots.assign(SLOTS, StationRecord{});
         setReaderHistory(slots.data(), slots.size(), exportPath);
 

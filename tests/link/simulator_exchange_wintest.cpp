@@ -161,6 +161,7 @@ TEST_F(SimulatorExchange, LiveObservationHistoryAndClock)
     stationConnected(dashboard); // CMD_STOP, then CMD_READ_CURRENT
     ASSERT_TRUE(pumpUntil([&] { return dashboardLog.countOf(WM_LIVE_RECORD) >= 1; }, WAIT_MS));
 
+    historyRequested = HISTORY_REQUESTED;
     ASSERT_EQ(1, sendCommand(CMD_READ_HISTORY));
     ASSERT_TRUE(pumpUntil([&] { return dashboardLog.countOf(WM_HISTORY_DONE) >= 1; }, HISTORY_LIMIT_MS))
         << statusLog.countOf(WM_HISTORY_PROGRESS) << " records counted";
