@@ -59,12 +59,18 @@ protected:
             if (record.status == "ok")
                 delivered.push_back(record.text);
         EXPECT_EQ(static_cast<std::size_t>(count) - lost, delivered.size());
+        expectRowsOf(delivered);
+    }
+
+    // The chosen file's rows are those of `records`, in order.
+    void expectRowsOf(const std::vector<std::string>& records)
+    {
         std::string problem;
         const std::vector<std::string> rows = exportedRows(watched.chosenFile, problem);
         ASSERT_TRUE(problem.empty()) << problem;
-        ASSERT_EQ(delivered.size(), rows.size());
+        ASSERT_EQ(records.size(), rows.size());
         for (std::size_t i = 0; i < rows.size(); ++i)
-            ASSERT_EQ(expectedRow(delivered[i]), rows[i]) << "row " << i;
+            ASSERT_EQ(expectedRow(records[i]), rows[i]) << "row " << i;
     }
 
     // The simulator's log, once it has ended.
@@ -101,12 +107,7 @@ TEST_F(SimulatorExport, DownloadWithDamagedPacketsExportsEveryRecordInOrder)
 
     const std::vector<std::string> sent = sentRecords(count);
     ASSERT_EQ(static_cast<std::size_t>(count), sent.size());
-    std::string problem;
-    const std::vector<std::string> rows = exportedRows(watched.chosenFile, problem);
-    ASSERT_TRUE(problem.empty()) << problem;
-    ASSERT_EQ(sent.size(), rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        ASSERT_EQ(expectedRow(sent[i]), rows[i]) << "row " << i;
+    expectRowsOf(sent);
 }
 
 // The console gave up the first packet of its first record and moved on:
@@ -146,13 +147,7 @@ TEST_F(SimulatorExport, ExportButtonWaitsForTheRunningExport)
     exportWrite = savedWrite;
     EXPECT_EQ(std::vector<LPARAM>{EXPORT_FINISHED}, watched.exportResults);
 
-    const std::vector<std::string> sent = sentRecords(count);
-    std::string problem;
-    const std::vector<std::string> rows = exportedRows(watched.chosenFile, problem);
-    ASSERT_TRUE(problem.empty()) << problem;
-    ASSERT_EQ(sent.size(), rows.size());
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        ASSERT_EQ(expectedRow(sent[i]), rows[i]) << "row " << i;
+    expectRowsOf(sentRecords(count));
     EXPECT_TRUE(watched.boxes.empty());
 }
 
