@@ -79,6 +79,8 @@ void BM_HandleInputReport(benchmark::State& state)
     historyActive = 0;
 
     for (auto _ : state) {
+        // Each pass is a download of its own, as an export start asks for.
+        historyRequested = HISTORY_REQUESTED;
         for (const EncodedReport& report : stream)
             handleInputReport(reader, report.data());
     }
