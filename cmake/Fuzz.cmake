@@ -24,6 +24,10 @@ foreach(source IN LISTS FUZZ_SOURCES)
   target_link_options(${name} PRIVATE -fsanitize=fuzzer)
   target_link_libraries(${name} PRIVATE aerovane_core_fuzz)
   aerovane_warnings(${name})
+  # The console model the tests drive the reader with.
+  if(target STREQUAL "history_model")
+    target_sources(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests/link/history_model.cpp)
+  endif()
   # Each seed and regression input once: quick, and a fixed fault that
   # comes back fails here before any fuzzing.
   set(inputs ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target})
@@ -34,11 +38,13 @@ foreach(source IN LISTS FUZZ_SOURCES)
 endforeach()
 
 # Regenerates the seed corpora: cmake --build build/fuzz --target fuzz_seeds
-add_executable(make_fuzz_seeds EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/fuzz/make_seeds.cpp)
+add_executable(make_fuzz_seeds EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/fuzz/make_seeds.cpp
+               ${CMAKE_SOURCE_DIR}/tests/link/history_model.cpp)
 target_link_libraries(make_fuzz_seeds PRIVATE aerovane_core)
 aerovane_warnings(make_fuzz_seeds)
 set(SEED_DIRECTORIES)
-foreach(target report_reader station_record export_row upload_request reply_classification settings_value)
+foreach(target report_reader station_record export_row upload_request reply_classification settings_value
+               history_model)
   list(APPEND SEED_DIRECTORIES ${CMAKE_SOURCE_DIR}/fuzz/corpus/${target})
 endforeach()
 add_custom_target(fuzz_seeds

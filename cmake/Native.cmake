@@ -14,6 +14,8 @@ aerovane_warnings(aerovane_core_checked)
 file(GLOB_RECURSE CORE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
 if(CORE_TEST_SOURCES)
   add_executable(core_tests ${CORE_TEST_SOURCES})
+  # The console model is shared with its fuzz target, so it is no test file.
+  target_sources(core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/link/history_model.cpp)
   target_link_libraries(core_tests PRIVATE aerovane_core_checked GTest::gtest_main)
   aerovane_warnings(core_tests)
   gtest_discover_tests(core_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)

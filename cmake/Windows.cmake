@@ -47,6 +47,8 @@ endif()
 file(GLOB_RECURSE CORE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/*_test.cpp)
 if(CORE_TEST_SOURCES)
   add_executable(core_tests ${CORE_TEST_SOURCES})
+  # The console model is shared with its fuzz target, so it is no test file.
+  target_sources(core_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests/link/history_model.cpp)
   target_link_libraries(core_tests PRIVATE aerovane_core GTest::gtest_main)
   aerovane_warnings(core_tests)
   list(APPEND WINDOWS_EXES core_tests)

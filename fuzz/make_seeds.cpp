@@ -1,8 +1,9 @@
 // Writes the fuzz targets' seed corpora: real reports from the simulator's
 // encoder, real observation lines and upload texts from its station model,
 // real server replies and real settings bytes, each laid out as its target
-// reads its input. Run as `make_fuzz_seeds DIR`; writes DIR/<target>/<seed>.
-// The seeds are committed; this program is how they were made.
+// reads its input, and the console model's choices for chosen plans. Run as
+// `make_fuzz_seeds DIR`; writes DIR/<target>/<seed>. The seeds are
+// committed; this program is how they were made.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -15,6 +16,7 @@
 #include "settings/settings_layout.h"
 #include "sim/report_encoder.h"
 #include "sim/station_model.h"
+#include "tests/link/history_model.h"
 #include "upload/upload_hosts.h"
 
 namespace {
@@ -402,6 +404,64 @@ void settingsSeeds()
     writeSeed(target, "odd-length-lone-surrogate", foreign);
 }
 
+// --- history downloads through the console model ---------------------------
+
+// The choices of the first seeded plan that shows what is wanted, kept as
+// the bytes the fuzz target reads back to the same plan.
+template <typename Wanted>
+void modelSeed(const char* name, Wanted wanted)
+{
+    for (std::uint64_t seed = 1; seed <= 100000; ++seed) {
+        SeededChoices source(seed);
+        RecordedChoices recorded(source);
+        const SequencePlan plan = generateSequence(recorded, FUZZ_MODEL_LIMITS);
+        if (wanted(plan, expectationOf(plan))) {
+            writeSeed("history_model", name, recorded.bytes());
+            return;
+        }
+    }
+    std::fprintf(stderr, "no seeded plan shows %s\n", name);
+    ++failures;
+}
+
+template <typename Test>
+bool anyFate(const SequencePlan& plan, Test test)
+{
+    for (const PhasePlan& phase : plan.phases)
+        for (const MessagePlan& message : phase.messages)
+            for (const PacketFate& fate : message.packets)
+                if (test(fate))
+                    return true;
+    return false;
+}
+
+void modelSeeds()
+{
+    modelSeed("whole-download", [](const SequencePlan& plan, const Expectation& expected) {
+        return plan.phases.size() == 1 && plan.phases[0].count >= 3
+            && expected.phases[0].stored.size() == plan.phases[0].count;
+    });
+    modelSeed("ends-with-the-quiet", [](const SequencePlan& plan, const Expectation& expected) {
+        return plan.phases.size() == 1 && expected.phases[0].started && !expected.phases[0].endsBeforeQuiet
+            && plan.phases[0].count >= 4;
+    });
+    modelSeed("counts-from-zero", [](const SequencePlan& plan, const Expectation& expected) {
+        return plan.phases[0].messages.size() > 3 && findRecord(plan.phases[0], 0)
+            && expected.phases[0].endsBeforeQuiet;
+    });
+    modelSeed("two-downloads-then-live", [](const SequencePlan& plan, const Expectation&) {
+        return plan.phases.size() == 3 && plan.phases[1].requested && !plan.phases[2].requested;
+    });
+    modelSeed("late-repeats-and-given-up-count-one", [](const SequencePlan& plan, const Expectation&) {
+        return plan.phases.size() == 1 && plan.phases[0].count <= 12
+            && anyFate(plan, [](const PacketFate& f) { return f.repeat == Repeat::Late; })
+            && anyFate(plan, [](const PacketFate& f) { return f.damaged >= GIVE_UP_COPIES && f.countReads == 1; });
+    });
+    modelSeed("long-download", [](const SequencePlan& plan, const Expectation&) {
+        return plan.phases.size() == 1 && plan.phases[0].count > 150;
+    });
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -419,5 +479,6 @@ int main(int argc, char** argv)
     requestSeeds(station);
     replySeeds();
     settingsSeeds();
+    modelSeeds();
     return failures == 0 ? 0 : 1;
 }

@@ -10,7 +10,7 @@
 cd "$(dirname "$0")/.." || exit 1
 seconds=${1:-300}
 [ $# -gt 0 ] && shift
-targets=${*:-"report_reader station_record export_row upload_request reply_classification settings_value"}
+targets=${*:-"report_reader history_model station_record export_row upload_request reply_classification settings_value"}
 
 scripts/setup.sh || exit 1
 if [ ! -f build/fuzz/build.ninja ]; then
@@ -30,10 +30,12 @@ ctest --test-dir build/fuzz --output-on-failure >"$run/replay.log" 2>&1 || {
 }
 
 # Longest input per target: the reader's holds about 120 reports, enough
-# for a few multi-packet messages and a small download.
+# for a few multi-packet messages and a small download; the model's, about
+# ten choices a record, a few downloads of up to 300 records.
 max_len() {
   case $1 in
     report_reader) echo 8192 ;;
+    history_model) echo 8192 ;;
     *) echo 4096 ;;
   esac
 }
