@@ -18,6 +18,7 @@
 #include "export/export_file.h"
 #include "export/export_job.h"
 #include "export/export_options.h"
+#include "export/replace_file_linux.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/history_download_linux.h"
@@ -129,12 +130,14 @@ void writeFile(Writing& writing)
     writing.finished = true;
 }
 
-// Writes the records of `source`; a stop signal meanwhile cancels the
-// writer, which leaves the partial file for deletion here. `failed` tells
+// Writes the records of `source` beside the file asked for and puts them in
+// its place only when complete; a stop signal meanwhile cancels the writer.
+// A file already there survives anything but success. `failed` tells
 // afterwards whether the source could not give all its records.
 int writeRecords(const CliOptions& options, ExportSource source, bool (*failed)(void* context), bool console)
 {
-    std::FILE* file = std::fopen(options.output.c_str(), "wb");
+    ReplacingFile replacing;
+    std::FILE* file = createReplacing(options.output, replacing);
     if (!file) {
         refuse(L"write file failed !");
         return EXPORT_EXIT_REFUSED;
@@ -156,13 +159,17 @@ int writeRecords(const CliOptions& options, ExportSource source, bool (*failed)(
     }
     writer.join();
     if (writing.outcome == ExportOutcome::written && failed && failed(source.context)) {
-        std::remove(options.output.c_str());
+        abandonReplacing(replacing);
         refuse("the archive could not be read to its end; no file written");
         return EXPORT_EXIT_REFUSED;
     }
-    if (writing.outcome == ExportOutcome::written)
-        return EXPORT_EXIT_DONE;
-    std::remove(options.output.c_str());
+    if (writing.outcome == ExportOutcome::written) {
+        if (commitReplacing(replacing))
+            return EXPORT_EXIT_DONE;
+        refuse(L"write file failed !");
+        return EXPORT_EXIT_REFUSED;
+    }
+    abandonReplacing(replacing);
     if (writing.outcome == ExportOutcome::cancelled)
         return EXPORT_EXIT_STOPPED;
     refuse(L"write file failed !");

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <dirent.h>
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "export/export_csv.h"
@@ -199,6 +202,43 @@ TEST_F(ExportCommand, EveryRecordDeliveredWholeLandsOnceWhateverTheConsoleLoses)
             EXPECT_EQ(said, "aerovane: " + std::to_string(c.lost)
                                 + " of 147 records were lost in the transfer and are not in the file\n");
     }
+}
+
+// A file already at -o is replaced only by a complete export: a refusal or a
+// write that fails half-way (a file size limit here) leaves it as it was,
+// and no partial file behind.
+TEST_F(ExportCommand, AFileAlreadyThereSurvivesAnythingButSuccess)
+{
+    const std::string before = "the user's own file\n";
+    e2e::writeFile(file, before, 0640);
+    Simulator refusing(dir, {QUIET, NO_UPLOADS, "--refuse-history"}, "refusing");
+    EXPECT_EQ(run(command(refusing, {"--whole-period", "-o", file})), 1);
+    EXPECT_EQ(e2e::readFile(file), before);
+
+    Simulator simulator(dir, {HISTORY, QUIET, NO_UPLOADS, "--seed=24"});
+    std::string line;
+    for (const std::string& arg : command(simulator, {"--whole-period", "-o", file}))
+        line += " '" + arg + "'";
+    // Writes past 1 KiB fail (the signal ignored, so write() says EFBIG).
+    EXPECT_EQ(run({"/bin/sh", "-c", "trap '' XFSZ; ulimit -f 1; exec" + line}), 1);
+    EXPECT_EQ(e2e::readFile(err), "aerovane: write file failed !\n");
+    EXPECT_EQ(e2e::readFile(file), before);
+
+    ASSERT_EQ(run(command(simulator, {"--whole-period", "-o", file})), 0) << e2e::readFile(err);
+    std::vector<StationRecord> sent = sentHistory(simulator);
+    ASSERT_EQ(sent.size(), 800u); // the failed export's transfer, then this one's
+    sent.erase(sent.begin(), sent.begin() + 400);
+    EXPECT_TRUE(e2e::readFile(file) == expectedFile(sent, requestFor(true, "", "", "all"), DEFAULT_UNIT_SETTINGS, false));
+    struct stat status {};
+    ASSERT_EQ(stat(file.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u) << "the file keeps its mode";
+
+    const std::string folder = file.substr(0, file.rfind('/'));
+    DIR* listing = opendir(folder.c_str());
+    ASSERT_NE(listing, nullptr);
+    while (const dirent* entry = readdir(listing))
+        EXPECT_EQ(std::string(entry->d_name).find(".partial-"), std::string::npos) << entry->d_name;
+    closedir(listing);
 }
 
 // ---- Refusals ---------------------------------------------------------------
