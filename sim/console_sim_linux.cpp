@@ -168,11 +168,7 @@ int main(int argc, char** argv)
         pointers.push_back(a.c_str());
 
     static SimOptions options;
-    const int ended = takeSimCommandLine(
-        argc, pointers.data(), options,
-        "\nOn Linux the console is a Unix SOCK_SEQPACKET socket: --socket=PATH (or\n"
-        "--pipe=PATH), default $XDG_RUNTIME_DIR/aerovane-console or /tmp/aerovane-console;\n"
-        "reports go out as 64 bytes without the report-ID byte.\n");
+    const int ended = takeSimCommandLine(argc, pointers.data(), options, SIM_SOCKET_HELP);
     if (ended >= 0)
         return ended;
 

@@ -205,7 +205,7 @@ int wmain(int argc, wchar_t** argv)
         pointers.push_back(a.c_str());
 
     static SimOptions options;
-    const int ended = takeSimCommandLine(argc, pointers.data(), options, nullptr);
+    const int ended = takeSimCommandLine(argc, pointers.data(), options, SIM_PIPE_HELP);
     if (ended >= 0)
         return ended;
 

@@ -5,7 +5,7 @@
 
 #include "sim/report_encoder.h"
 
-const char SIM_HELP_TEXT[] =
+const char SIM_PIPE_HELP[] =
     "aerovane-sim: a weather station console on a named pipe, for tests and demos.\n"
     "It serves one program at a time: 65-byte reports out, 9-byte commands in,\n"
     "one report or command per pipe message.\n"
@@ -13,7 +13,21 @@ const char SIM_HELP_TEXT[] =
     "Usage: aerovane-sim [options]\n"
     "\n"
     "Connection\n"
-    "  --pipe=NAME             pipe to serve (default \\\\.\\pipe\\aerovane-console)\n"
+    "  --pipe=NAME             pipe to serve (default \\\\.\\pipe\\aerovane-console)\n";
+
+const char SIM_SOCKET_HELP[] =
+    "aerovane-sim: a weather station console on a Unix socket, for tests and demos.\n"
+    "It serves one program at a time: 64-byte reports out (as hidraw gives them,\n"
+    "without the report-ID byte), 9-byte commands in, one report or command per\n"
+    "SOCK_SEQPACKET message.\n"
+    "\n"
+    "Usage: aerovane-sim [options]\n"
+    "\n"
+    "Connection\n"
+    "  --socket=PATH           socket to serve (default $XDG_RUNTIME_DIR/aerovane-console,\n"
+    "                          else /tmp/aerovane-console); --pipe=PATH is taken too\n";
+
+const char SIM_HELP_TEXT[] =
     "  --once                  exit when the program disconnects (default: serve again)\n"
     "\n"
     "Station\n"
@@ -279,7 +293,7 @@ int parseSimOptions(int argc, const char* const* argv, SimOptions& o, char* erro
     return 1;
 }
 
-int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, const char* platformHelp)
+int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, const char* connectionHelp)
 {
     defaultSimOptions(options);
     char error[300];
@@ -289,8 +303,7 @@ int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, c
     }
     if (!options.help)
         return -1;
+    std::fputs(connectionHelp, stdout);
     std::fputs(SIM_HELP_TEXT, stdout);
-    if (platformHelp)
-        std::fputs(platformHelp, stdout);
     return 0;
 }

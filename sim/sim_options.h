@@ -59,11 +59,15 @@ void defaultSimOptions(SimOptions& options);
 int parseSimOptions(int argc, const char* const* argv, SimOptions& options, char* error,
                     std::size_t errorSize);
 
-// The --help text: every option with its default.
+// The --help text: what the simulator serves and how (the pipe of the
+// Windows simulator, the socket of the native one), then every other option
+// with its default.
+extern const char SIM_PIPE_HELP[];
+extern const char SIM_SOCKET_HELP[];
 extern const char SIM_HELP_TEXT[];
 
 // The simulator's command line as its program starts (argv in UTF-8): a bad
-// option is told on stderr (exit code 2), --help prints the help text and
-// then `platformHelp` (if any) on stdout (exit code 0). -1 when the
-// simulator is to run with `options`.
-int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, const char* platformHelp);
+// option is told on stderr (exit code 2), --help prints `connectionHelp`
+// and the help text on stdout (exit code 0). -1 when the simulator is to
+// run with `options`.
+int takeSimCommandLine(int argc, const char* const* argv, SimOptions& options, const char* connectionHelp);
