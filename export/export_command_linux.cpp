@@ -282,6 +282,18 @@ int runExport(const CliOptions& options, const AppConfig& config)
         refuse(exportCheckMessage(check));
         return EXPORT_EXIT_REFUSED;
     }
+    // The page takes 2018-2-31 and a start after the end (and exports
+    // nothing); typed on a command line they are mistakes worth saying.
+    const PeriodCheck period = checkCommandLinePeriod(exportRequest);
+    if (period == PeriodCheck::noSuchStartDate || period == PeriodCheck::noSuchEndDate) {
+        const std::string& date = period == PeriodCheck::noSuchStartDate ? options.from : options.to;
+        refuse(("there is no such day as " + date).c_str());
+        return EXPORT_EXIT_USAGE;
+    }
+    if (period == PeriodCheck::endsBeforeStart) {
+        refuse(("the period ends (" + options.to + ") before it starts (" + options.from + ")").c_str());
+        return EXPORT_EXIT_USAGE;
+    }
     if (!setExportPath(options.output)) {
         refuse(L"File name error!");
         return EXPORT_EXIT_REFUSED;

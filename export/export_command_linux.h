@@ -12,6 +12,7 @@
 // Exit codes.
 constexpr int EXPORT_EXIT_DONE = 0;
 constexpr int EXPORT_EXIT_REFUSED = 1;   // bad request, no console, no history, file not written
+constexpr int EXPORT_EXIT_USAGE = 2;     // a date that does not exist, a period ending before it starts
 constexpr int EXPORT_EXIT_STOPPED = 130; // Ctrl-C or SIGTERM, as a shell reports SIGINT
 
 // From the console, or with --from-archive from the archive.

@@ -1,6 +1,9 @@
 #include "export/export_options.h"
 
 #include <cstring>
+#include <cwchar>
+
+#include "readings/record_time.h"
 
 namespace {
 
@@ -98,4 +101,32 @@ ExportForm commandLineExportForm(bool wholePeriod, const DateParts& from, const 
     for (int i = 0; i < DATA_SET_COUNT; ++i)
         form.dataSets[i] = sets[i];
     return form;
+}
+
+namespace {
+
+// A "%d-%d-%d" date that names a day of the calendar: it survives the trip
+// through the day count unchanged.
+bool isCalendarDate(const wchar_t* text)
+{
+    int year = 0, month = 0, day = 0;
+    if (std::swscanf(text, L"%d-%d-%d", &year, &month, &day) != 3 || month < 1 || month > 12 || day < 1)
+        return false;
+    const CivilMinute back = civilFromMinutes(daysFromCivil(year, month, day) * MINUTES_PER_DAY);
+    return back.year == year && back.month == month && back.day == day;
+}
+
+} // namespace
+
+PeriodCheck checkCommandLinePeriod(const ExportRequest& request)
+{
+    if (request.dataSets.wholePeriod)
+        return PeriodCheck::sound;
+    if (!isCalendarDate(request.exportStartDate))
+        return PeriodCheck::noSuchStartDate;
+    if (!isCalendarDate(request.exportEndDate))
+        return PeriodCheck::noSuchEndDate;
+    if (compareDates(request.exportStartDate, request.exportEndDate) == 2)
+        return PeriodCheck::endsBeforeStart;
+    return PeriodCheck::sound;
 }

@@ -35,3 +35,10 @@ int parseDataSetList(const char* list, bool sets[DATA_SET_COUNT], char* bad, std
 // every data set in `sets`.
 ExportForm commandLineExportForm(bool wholePeriod, const DateParts& from, const DateParts& to,
                                  const bool sets[DATA_SET_COUNT]);
+
+// What the page lets through but a command line refuses: a day its month
+// does not have (2026-02-31), or a period that ends before it starts.
+enum class PeriodCheck { sound, noSuchStartDate, noSuchEndDate, endsBeforeStart };
+
+// Checks an accepted request's two dates; the whole period is always sound.
+PeriodCheck checkCommandLinePeriod(const ExportRequest& request);

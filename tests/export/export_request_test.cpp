@@ -3,9 +3,12 @@
 #include "export/export_request.h"
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "export/export_options.h"
 
 namespace {
 
@@ -88,6 +91,30 @@ TEST(ExportRequestCheck, DatesAreBuiltAsTypedAndNotCheckedAgainstEachOther)
               checkExportRequest(formWith({L"2019", L"02", L"31", L"2018", L"5", L"3"}), request));
     EXPECT_STREQ(L"2019-02-31", request.exportStartDate);
     EXPECT_STREQ(L"2018-5-3", request.exportEndDate);
+}
+
+// What the page lets through, a command line refuses.
+TEST(CommandLinePeriod, DaysTheCalendarHasAndAnEndNotBeforeTheStart)
+{
+    const auto period = [](const wchar_t* start, const wchar_t* end) {
+        ExportRequest request{};
+        std::wcscpy(request.exportStartDate, start);
+        std::wcscpy(request.exportEndDate, end);
+        return checkCommandLinePeriod(request);
+    };
+    EXPECT_EQ(PeriodCheck::sound, period(L"2024-2-29", L"2024-02-29")); // a leap day, one day long
+    EXPECT_EQ(PeriodCheck::sound, period(L"2000-2-29", L"2026-12-31"));
+    EXPECT_EQ(PeriodCheck::noSuchStartDate, period(L"2026-02-31", L"2026-3-1"));
+    EXPECT_EQ(PeriodCheck::noSuchStartDate, period(L"2023-2-29", L"2026-3-1"));
+    EXPECT_EQ(PeriodCheck::noSuchStartDate, period(L"2100-2-29", L"2126-3-1")); // not a leap year
+    EXPECT_EQ(PeriodCheck::noSuchEndDate, period(L"2026-1-1", L"2026-4-31"));
+    EXPECT_EQ(PeriodCheck::endsBeforeStart, period(L"2026-3-2", L"2026-3-1"));
+    EXPECT_EQ(PeriodCheck::endsBeforeStart, period(L"2027-1-1", L"2026-12-31"));
+
+    ExportRequest whole{};
+    whole.dataSets.wholePeriod = 1;
+    std::wcscpy(whole.exportStartDate, L"2026-02-31");
+    EXPECT_EQ(PeriodCheck::sound, checkCommandLinePeriod(whole));
 }
 
 TEST(ExportRequestCheck, WholePeriodIgnoresEmptyWrongAndMissingDates)

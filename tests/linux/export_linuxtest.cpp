@@ -269,6 +269,30 @@ TEST_F(ExportCommand, RefusalsUseTheProgramsOwnTexts)
     }
 }
 
+// Mistakes in the period are usage errors, told before any console is asked.
+TEST_F(ExportCommand, ADayThatDoesNotExistOrAPeriodEndingBeforeItStartsIsAUsageError)
+{
+    Simulator simulator(dir, {QUIET, NO_UPLOADS});
+    const struct {
+        std::vector<std::string> args;
+        const char* says;
+    } cases[] = {
+        {command(simulator, {"--from=2026-02-31", "--to=2026-3-31", "-o", file}),
+         "aerovane: there is no such day as 2026-02-31\n"},
+        {command(simulator, {"--from=2026-02-01", "--to=2025-02-29", "-o", file}),
+         "aerovane: there is no such day as 2025-02-29\n"},
+        {command(simulator, {"--from=2026-3-2", "--to=2026-03-01", "-o", file}),
+         "aerovane: the period ends (2026-03-01) before it starts (2026-3-2)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        EXPECT_EQ(run(c.args), 2);
+        EXPECT_EQ(e2e::readFile(err), c.says);
+        EXPECT_FALSE(e2e::fileExists(file));
+    }
+    EXPECT_TRUE(e2e::linesStartingWith(simulator.log(), "read-history").empty());
+}
+
 TEST_F(ExportCommand, NoConsoleIsRefusedAfterAShortWait)
 {
     std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config, "--console=" + dir.path("absent.sock"),
