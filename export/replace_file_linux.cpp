@@ -14,7 +14,7 @@ constexpr int NAME_ATTEMPTS = 100;
 
 } // namespace
 
-std::FILE* createReplacing(const std::string& destination, ReplacingFile& file)
+std::FILE* createReplacing(const std::string& destination, ReplacingFile& file, int mode)
 {
     file.destination = destination;
     struct stat existing {};
@@ -28,12 +28,16 @@ std::FILE* createReplacing(const std::string& destination, ReplacingFile& file)
                 continue;
             return nullptr;
         }
-        if (exists)
+        if (mode != KEEP_DESTINATION_MODE)
+            fchmod(fd, static_cast<mode_t>(mode));
+        else if (exists)
             fchmod(fd, existing.st_mode & 07777);
         std::FILE* stream = fdopen(fd, "wb");
         if (!stream) {
+            const int why = errno;
             close(fd);
             unlink(file.temporary.c_str());
+            errno = why;
         }
         return stream;
     }
@@ -47,7 +51,9 @@ bool commitReplacing(const ReplacingFile& file)
     if (fd >= 0)
         close(fd);
     if (!flushed || rename(file.temporary.c_str(), file.destination.c_str()) != 0) {
+        const int why = errno;
         abandonReplacing(file);
+        errno = why;
         return false;
     }
     return true;

@@ -12,14 +12,18 @@ struct ReplacingFile {
     std::string temporary; // in the destination's folder, so the rename is atomic
 };
 
-// Creates the temporary file (mode as a new file gets it, or the
-// destination's mode when one exists) and opens it for writing in binary.
-// Null when it cannot be made.
-std::FILE* createReplacing(const std::string& destination, ReplacingFile& file);
+// The new file's permission bits as a new file gets them, or the
+// destination's when one exists.
+constexpr int KEEP_DESTINATION_MODE = -1;
+
+// Creates the temporary file with `mode` (or KEEP_DESTINATION_MODE) and
+// opens it for writing in binary. Null, errno telling why, when it cannot
+// be made.
+std::FILE* createReplacing(const std::string& destination, ReplacingFile& file, int mode = KEEP_DESTINATION_MODE);
 
 // The stream was written and closed: flushes the temporary file to the disk
 // and renames it over the destination. False (the temporary file removed,
-// the destination untouched) when that fails.
+// the destination untouched, errno telling why) when that fails.
 bool commitReplacing(const ReplacingFile& file);
 
 // The write failed or was stopped: the temporary file goes.

@@ -4,11 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "archive/archive.h"
+#include "export/replace_file_linux.h"
 #include "report/report_page.h"
 #include "settings/data_paths_linux.h"
 
@@ -21,38 +18,28 @@ std::string failure(const std::string& what, const std::string& path)
     return what + " " + path + ": " + std::strerror(errno);
 }
 
-// Writes all of `text` to a new file beside `target`, flushes it to the
-// disk and renames it over `target`. The temporary file is removed on any
-// failure.
+// Puts `text` in place of `target` only once it is all on the disk, so a
+// web server never serves half a page.
 int replaceFile(const std::string& target, const std::string& text, std::string& error)
 {
-    std::string temporary = folderOf(target) + "/.index.html.XXXXXX";
-    const int fd = mkstemp(temporary.data());
-    if (fd < 0) {
+    ReplacingFile replacing;
+    // A web server runs as another user: the page is for everyone to read.
+    std::FILE* stream = createReplacing(target, replacing, 0644);
+    if (!stream) {
         error = failure("cannot write in", folderOf(target));
         return 0;
     }
-    std::size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        written += static_cast<std::size_t>(n);
-    }
-    // A web server runs as another user: the page is for everyone to read.
-    const bool ok = written == text.size() && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
-    const int savedErrno = errno;
-    if (close(fd) != 0 || !ok) {
-        errno = ok ? errno : savedErrno;
-        error = failure("cannot write", temporary);
-        unlink(temporary.c_str());
+    const bool written = std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+    const int why = errno;
+    if (std::fclose(stream) != 0 || !written) {
+        if (!written)
+            errno = why;
+        error = failure("cannot write", target);
+        abandonReplacing(replacing);
         return 0;
     }
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!commitReplacing(replacing)) {
         error = failure("cannot replace", target);
-        unlink(temporary.c_str());
         return 0;
     }
     return 1;
