@@ -212,6 +212,19 @@ protected:
 
     void useTarget() { std::wcscpy(exportPath, target.c_str()); }
 
+    // A console double on a pipe of its own, opened as the program opens
+    // the console: commands the job sends can be read back from it.
+    void connectConsole(const wchar_t* name)
+    {
+        const std::wstring pipe = uniquePipeName(name);
+        ASSERT_TRUE(openConsoleDouble(console, pipe));
+        std::wcsncpy(consolePath, pipe.c_str(), CONSOLE_PATH_SIZE - 1);
+        stationDevice = new StationDevice;
+        ASSERT_TRUE(stationDevice->openStation());
+        ASSERT_TRUE(awaitProgram(console, WAIT_MS));
+        deviceReady = 1;
+    }
+
     bool awaitResult()
     {
         return pumpUntil([&] { return dashboardLog.countOf(WM_EXPORT_RESULT) >= 1 && exportRunning == 0; },
@@ -392,13 +405,8 @@ TEST_F(ExportJob, ExportIsRefusedWhenADownloadBeganWhileTheDialogWasOpen)
 
 TEST_F(ExportJob, DownloadStartClearsFlagsAndStoreAndSendsTheRequest)
 {
-    const std::wstring pipe = uniquePipeName(L"job");
-    ASSERT_TRUE(openConsoleDouble(console, pipe));
-    std::wcsncpy(consolePath, pipe.c_str(), CONSOLE_PATH_SIZE - 1);
-    stationDevice = new StationDevice;
-    ASSERT_TRUE(stationDevice->openStation());
-    ASSERT_TRUE(awaitProgram(console, WAIT_MS));
-    deviceReady = 1;
+    connectConsole(L"job");
+    ASSERT_FALSE(HasFatalFailure());
 
     fillHistory(3);
     transferCancelled = 1; // left by an earlier cancel
@@ -425,13 +433,8 @@ protected:
     void SetUp() override
     {
         ExportJob::SetUp();
-        const std::wstring pipe = uniquePipeName(L"second");
-        ASSERT_TRUE(openConsoleDouble(console, pipe));
-        std::wcsncpy(consolePath, pipe.c_str(), CONSOLE_PATH_SIZE - 1);
-        stationDevice = new StationDevice;
-        ASSERT_TRUE(stationDevice->openStation());
-        ASSERT_TRUE(awaitProgram(console, WAIT_MS));
-        deviceReady = 1;
+        connectConsole(L"second");
+        ASSERT_FALSE(HasFatalFailure());
 
         // The first press: pressure only, from 2026-01-01.
         typeDates(L"2026", L"1", L"1", L"2026", L"12", L"31");

@@ -13,6 +13,7 @@
 #include "link/report_layout.h"
 #include "link/report_reader.h"
 #include "readings/station_record.h"
+#include "tests/link/delivered_text.h"
 
 namespace {
 
@@ -753,18 +754,8 @@ void takeDelivery(void* context, unsigned message, std::intptr_t lParam)
 {
     Driver& driver = *static_cast<Driver*>(context);
     Delivered delivered{message, lParam, {}, driver.at};
-    std::size_t size = 0;
-    if (message == WM_LIVE_RECORD)
-        size = STATION_RECORD_SIZE;
-    else if (message == WM_FRAME_FB || message == WM_FRAME_F1)
-        size = UPLOAD_TEXT_SIZE;
-    if (size != 0) {
-        const char* text = reinterpret_cast<const char*>(lParam);
-        const void* end = std::memchr(text, 0, size);
-        if (!end)
-            driver.fail("a delivered text runs past its buffer");
-        delivered.text.assign(text, end ? static_cast<std::size_t>(static_cast<const char*>(end) - text) : size);
-    }
+    if (!copyDeliveredText(message, lParam, delivered.text))
+        driver.fail("a delivered text runs past its buffer");
     driver.deliveries.push_back(std::move(delivered));
 }
 

@@ -13,6 +13,7 @@
 #include "link/messages.h"
 #include "link/report_reader.h"
 #include "sim/report_encoder.h"
+#include "tests/link/delivered_text.h"
 
 struct Delivery {
     unsigned message;
@@ -149,19 +150,7 @@ private:
     {
         auto* self = static_cast<ReaderTest*>(context);
         Delivery delivery{message, lParam, {}};
-        std::size_t size = 0;
-        if (message == WM_LIVE_RECORD)
-            size = STATION_RECORD_SIZE;
-        else if (message == WM_FRAME_FB || message == WM_FRAME_F1)
-            size = UPLOAD_TEXT_SIZE;
-        if (size != 0) {
-            const char* text = reinterpret_cast<const char*>(lParam);
-            // Receivers treat these as C strings: a missing terminator would
-            // send them reading past the buffer.
-            const void* end = std::memchr(text, 0, size);
-            EXPECT_NE(nullptr, end) << "text not terminated in its buffer";
-            delivery.text.assign(text, end ? static_cast<const char*>(end) - text : size);
-        }
+        EXPECT_TRUE(copyDeliveredText(message, lParam, delivery.text)) << "text not terminated in its buffer";
         self->deliveries.push_back(delivery);
     }
 };
