@@ -44,9 +44,6 @@ struct ReaderContext {
     unsigned failedReads;  // in a row
     bool lossReported;     // WM_STATION_CONNECTION 5 posted
     LPARAM generation;     // this reader's number, for its loss report
-    // The quiet timer: when the reader's count of history packets last moved.
-    std::uint32_t historyPacketsSeen;
-    ULONGLONG lastHistoryAt;
 };
 
 enum class ReadEnd { Completed, Stopped, Abandoned };
@@ -97,22 +94,6 @@ void readFailed(ReaderContext& reader, DWORD error)
     idle();
 }
 
-// A download whose console has stopped sending history (it moved on, or
-// stopped) would otherwise wait for the rest until the user cancels. Live
-// observations do not count: a console that gave up a transfer goes on
-// sending them.
-void noticeQuiet(ReaderContext& reader)
-{
-    const ULONGLONG now = GetTickCount64();
-    if (!historyDownloadOpen(reader.reader) || reader.reader.historyPackets != reader.historyPacketsSeen) {
-        reader.historyPacketsSeen = reader.reader.historyPackets;
-        reader.lastHistoryAt = now;
-        return;
-    }
-    if (now - reader.lastHistoryAt >= HISTORY_QUIET_MS)
-        handleHistoryQuiet(reader.reader);
-}
-
 // Waits for the pending read. A console that has gone quiet would keep the
 // read pending for ever, so readerStop is looked at every READER_IDLE_MS
 // (the removal path sets it without waking anyone) and the read is then
@@ -127,7 +108,7 @@ ReadEnd awaitRead(ReaderContext& reader, HANDLE io)
             return ReadEnd::Completed;
         if (readerStop != 0 || woken == WAIT_FAILED)
             break;
-        noticeQuiet(reader);
+        checkHistoryQuiet(reader.reader, GetTickCount64());
     }
     CancelIoEx(io, &reader.overlapped);
     if (WaitForSingleObject(reader.overlapped.hEvent, CANCEL_GRACE_MS) == WAIT_OBJECT_0)
@@ -173,7 +154,7 @@ bool readPass(ReaderContext& reader)
     reader.failedReads = 0;
     if (got != 0)
         handleInputReport(reader.reader, reader.report);
-    noticeQuiet(reader);
+    checkHistoryQuiet(reader.reader, GetTickCount64());
     return true;
 }
 
@@ -184,7 +165,6 @@ DWORD WINAPI readerThread(void* targetWindow)
         return 1;
     reader->target = static_cast<HWND>(targetWindow);
     reader->generation = generation;
-    reader->lastHistoryAt = GetTickCount64();
     reader->overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!reader->overlapped.hEvent) {
         delete reader;

@@ -27,9 +27,6 @@ extern HWND connectionReceiver;
 // How long the reader sleeps while there is no usable handle, and how long
 // a blocked read goes without looking at readerStop.
 constexpr DWORD READER_IDLE_MS = 100;
-// A download that hears no history packet from the console this long is
-// ended with what arrived (handleHistoryQuiet).
-constexpr DWORD HISTORY_QUIET_MS = 10000;
 // Shutdown waits this long for the reader before the device is released.
 constexpr DWORD READER_STOP_TIMEOUT_MS = 1000;
 // Reads in a row that fail without saying the console is gone, after which

@@ -434,6 +434,8 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
     reader.remaining = 0;
     reader.history = HistoryBookkeeping{};
     reader.historyPackets = 0;
+    reader.historyPacketsSeen = 0;
+    reader.lastHistoryAtMs = 0;
     resetAssembly(reader.record);
     resetAssembly(reader.fb);
     resetAssembly(reader.f1);
@@ -464,4 +466,15 @@ void handleHistoryQuiet(ReportReader& reader)
     const std::uint32_t endedBefore = recordsEnded(reader.history);
     endRecordsBelow(reader, reader.history.firstNumber + reader.history.total);
     reportProgress(reader, endedBefore);
+}
+
+void checkHistoryQuiet(ReportReader& reader, std::uint64_t nowMs)
+{
+    if (!downloadRunning(reader) || reader.historyPackets != reader.historyPacketsSeen) {
+        reader.historyPacketsSeen = reader.historyPackets;
+        reader.lastHistoryAtMs = nowMs;
+        return;
+    }
+    if (nowMs - reader.lastHistoryAtMs >= HISTORY_QUIET_MS)
+        handleHistoryQuiet(reader);
 }

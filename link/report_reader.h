@@ -63,9 +63,11 @@ struct ReportReader {
     std::uint32_t recordFailures;
     std::int32_t remaining; // records of the download not yet ended
     HistoryBookkeeping history;
-    // Counts the history packets seen, damaged ones included: a shell that
-    // sees it stand still for a while calls handleHistoryQuiet.
+    // Counts the history packets seen, damaged ones included, and the quiet
+    // timer's note of when it last moved.
     std::uint32_t historyPackets;
+    std::uint32_t historyPacketsSeen;
+    std::uint64_t lastHistoryAtMs;
 
     Assembly record; // 0xFE, counter recordPacket
     Assembly fb;     // 0xFB, counter fbPacket
@@ -111,6 +113,16 @@ void handleInputReport(ReportReader& reader, const std::uint8_t* report);
 // download runs.
 void handleHistoryQuiet(ReportReader& reader);
 
-// Whether a download has begun and not ended: the shells' quiet timer runs
-// only then.
+// Whether a download has begun and not ended.
 bool historyDownloadOpen(const ReportReader& reader);
+
+// How long a running download may hear no history packet before it is
+// ended with what arrived.
+constexpr std::uint32_t HISTORY_QUIET_MS = 10000;
+
+// The quiet timer. The shells call it after every report and every idle
+// wait with a monotonic clock in milliseconds; once a running download has
+// seen no history packet for HISTORY_QUIET_MS it calls handleHistoryQuiet.
+// Live observations do not count: a console that gave up a transfer goes
+// on sending them.
+void checkHistoryQuiet(ReportReader& reader, std::uint64_t nowMs);

@@ -40,9 +40,6 @@ struct Link {
     std::mutex waitLock;
     std::condition_variable wake; // a stop cuts the retry pause short
     std::thread thread;
-    // The quiet timer: when the reader's count of history packets last moved.
-    std::uint32_t historyPacketsSeen;
-    Clock::time_point lastHistoryAt;
 };
 
 Link* station = nullptr;
@@ -91,7 +88,6 @@ bool openConsole(Link& self, char* why, std::size_t whySize)
         std::lock_guard<std::mutex> lock(self.writeLock);
         self.console = opened;
     }
-    self.lastHistoryAt = Clock::now();
     deviceReady = 1;
     transferCancelled = 0;
     // As the Windows program greets a console: whatever it was sending
@@ -120,20 +116,11 @@ void consoleLost(Link& self)
     tellConnection(self, false, "the console went away");
 }
 
-// A download whose console has stopped sending history is ended with what
-// arrived, as on Windows. Live observations do not count: a console that
-// gave up a transfer goes on sending them.
 void noticeQuiet(Link& self)
 {
-    const Clock::time_point now = Clock::now();
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());
     std::lock_guard<std::mutex> lock(self.readerLock);
-    if (!historyDownloadOpen(self.reader) || self.reader.historyPackets != self.historyPacketsSeen) {
-        self.historyPacketsSeen = self.reader.historyPackets;
-        self.lastHistoryAt = now;
-        return;
-    }
-    if (now - self.lastHistoryAt >= std::chrono::milliseconds(HISTORY_QUIET_MS))
-        handleHistoryQuiet(self.reader);
+    checkHistoryQuiet(self.reader, static_cast<std::uint64_t>(now.count()));
 }
 
 void readerLoop(Link& self)

@@ -16,9 +16,6 @@
 constexpr int READ_TIMEOUT_MS = 100;
 // How often an absent console is looked for.
 constexpr int CONSOLE_RETRY_MS = 2000;
-// A download that hears no history packet this long is ended with what
-// arrived (handleHistoryQuiet), as on Windows.
-constexpr int HISTORY_QUIET_MS = 10000;
 
 struct LinkEvents {
     // The console was opened (present) or lost (not present). Called on

@@ -243,6 +243,28 @@ TEST_F(HistoryDownload, QuietConsoleEndsTheDownloadWithWhatArrived)
     EXPECT_EQ(1u, countOf(CMD_STOP));
 }
 
+// The quiet timer counts from the last history packet; live observations
+// do not hold it off, and it runs only while a download does.
+TEST_F(HistoryDownload, QuietTimerRunsFromTheLastHistoryPacket)
+{
+    checkHistoryQuiet(reader, 0);
+    checkHistoryQuiet(reader, 50000); // nothing requested has begun
+    EXPECT_TRUE(deliveries.empty());
+
+    sendHistory(3, 1, record(1));
+    checkHistoryQuiet(reader, 100000);
+    sendHistoryWithout(3, 2, record(2), 3);
+    checkHistoryQuiet(reader, 105000); // the history packets moved it
+    sendLive(observationLine(1));
+    checkHistoryQuiet(reader, 105000 + HISTORY_QUIET_MS - 1);
+    EXPECT_TRUE(historyDownloadOpen(reader));
+    checkHistoryQuiet(reader, 105000 + HISTORY_QUIET_MS);
+    EXPECT_FALSE(historyDownloadOpen(reader));
+    EXPECT_EQ(1u, countOf(CMD_STOP));
+    EXPECT_EQ(upTo(3), lParamsOf(WM_HISTORY_PROGRESS)); // record 2 lost, then record 3 never came
+    EXPECT_EQ(1u, lParamsOf(WM_HISTORY_DONE).size());
+}
+
 TEST_F(HistoryDownload, RecordsBeyondTheStoreAreCountedNotStored)
 {
     // The store here has 4 slots; an announced count above the slot count must
