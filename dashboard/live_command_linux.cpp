@@ -9,6 +9,7 @@
 #include "dashboard/live_line.h"
 #include "link/messages.h"
 #include "link/station_link_linux.h"
+#include "readings/local_zone_linux.h"
 #include "readings/station_fields.h"
 #include "readings/units.h"
 #include "resources/resource_ids.h"
@@ -17,6 +18,7 @@ namespace {
 
 // The dashboard reads the first 255 bytes of a live record; so does this.
 constexpr std::size_t LIVE_COPY_SIZE = 255;
+constexpr int LIVE_OWNER_LOOK_MS = 200;
 
 struct LiveContext {
     bool json;
@@ -30,7 +32,7 @@ void printObservation(const LiveContext& live, const std::uint8_t* record)
     static StationFields fields;
     parseStationRecord(copy, sizeof copy, fields);
     const UnitSettings units = currentUnitSettings();
-    const std::string line = live.json ? observationJsonLine(fields, units) : observationLine(fields, units);
+    const std::string line = live.json ? observationJsonLine(fields, units, localUtcOffset) : observationLine(fields, units);
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
     // A reader at the other end of a pipe wants each line as it comes.
@@ -62,7 +64,15 @@ int runLive(const CliOptions& options)
         std::fprintf(stderr, "aerovane: cannot start the reader\n");
         return 1;
     }
-    waitForStopSignal();
+    // A console another program owns is not shared: said once, and done.
+    int code = 0;
+    while (!sleepUnlessStopped(LIVE_OWNER_LOOK_MS)) {
+        if (consoleHeldByAnother()) {
+            reportConsoleInUse();
+            code = 1;
+            break;
+        }
+    }
     stopStationLink();
-    return 0;
+    return code;
 }

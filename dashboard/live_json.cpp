@@ -59,13 +59,15 @@ std::string versionJsonLine(const char* release)
     return out;
 }
 
-std::string observationJsonLine(const StationFields& fields, const UnitSettings& units)
+std::string observationJsonLine(const StationFields& fields, const UnitSettings& units, UtcOffsetOf offsetOf)
 {
     std::string out = "{\"class\":\"OBS\"";
     char time[ISO_TIME_SIZE];
-    if (isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], time)) {
+    char zoned[ISO_ZONED_TIME_SIZE];
+    if (isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], time)
+        && isoZonedTime(time, offsetOf, zoned)) {
         appendKey(out, "time");
-        appendString(out, time);
+        appendString(out, zoned);
     }
     for (int field = 0; field < static_cast<int>(STATION_FIELD_COUNT); ++field)
         if (field != StationFields::recordDate && field != StationFields::recordTime)

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "readings/record_time.h"
 #include "readings/station_fields.h"
 #include "readings/units.h"
 
@@ -13,11 +14,13 @@
 // line of a stream. No newline.
 std::string versionJsonLine(const char* release);
 
-// {"class":"OBS","time":"YYYY-MM-DDTHH:MM", <field>:<value>..., "units":{...}}
-// - "time" from recordDate and recordTime (left out when they are damaged);
+// {"class":"OBS","time":"YYYY-MM-DDTHH:MM:SS+hh:mm", <field>:<value>..., "units":{...}}
+// - "time" from recordDate and recordTime (left out when they are damaged),
+//   with the UTC offset `offsetOf` gives for that local time (none without);
 // - every other field whose reading is valid, under its StationFields name,
 //   converted into `units` as the dashboard converts it, as a JSON number;
 //   windDirPoint as a string, and only when it is one of the 16 points;
 // - "units": the six choices by their display names.
 // No newline.
-std::string observationJsonLine(const StationFields& fields, const UnitSettings& units);
+std::string observationJsonLine(const StationFields& fields, const UnitSettings& units,
+                                UtcOffsetOf offsetOf = nullptr);

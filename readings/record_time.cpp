@@ -72,6 +72,30 @@ void isoTimeText(const CivilMinute& time, char out[ISO_TIME_SIZE])
     *p = '\0';
 }
 
+int isoZonedTime(const char* iso, UtcOffsetOf offsetOf, char out[ISO_ZONED_TIME_SIZE])
+{
+    out[0] = '\0';
+    std::int64_t minutes = 0;
+    if (!iso || !isoTimeMinutes(iso, minutes))
+        return 0;
+    isoTimeText(civilFromMinutes(minutes), out);
+    char* p = out + ISO_TIME_SIZE - 1;
+    *p++ = ':';
+    *p++ = '0';
+    *p++ = '0';
+    int offset = 0;
+    // An offset beyond any zone's (±18 h) is no offset at all.
+    if (offsetOf && offsetOf(minutes, offset) && offset > -18 * 60 && offset < 18 * 60) {
+        *p++ = offset < 0 ? '-' : '+';
+        const int size = offset < 0 ? -offset : offset;
+        p = putDigits(p, size / 60, 2);
+        *p++ = ':';
+        p = putDigits(p, size % 60, 2);
+    }
+    *p = '\0';
+    return 1;
+}
+
 namespace {
 
 void civilFromDays(std::int64_t z, int& year, int& month, int& day)

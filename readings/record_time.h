@@ -37,6 +37,19 @@ CivilMinute civilFromMinutes(std::int64_t minutes);
 // Writes "YYYY-MM-DDTHH:MM" (the year taken modulo 10000).
 void isoTimeText(const CivilMinute& time, char out[ISO_TIME_SIZE]);
 
+// How far a local date-time (minutes as minutesFromCivil counts them) is
+// ahead of UTC, in minutes, by the rules of the zone the caller knows. 0
+// when the zone has no such local time (the spring gap) or is unknown.
+using UtcOffsetOf = int (*)(std::int64_t localMinutes, int& offsetMinutes);
+
+constexpr std::size_t ISO_ZONED_TIME_SIZE = 26; // "YYYY-MM-DDTHH:MM:SS+hh:mm" and the zero
+
+// An ISO time from isoRecordTime with seconds (":00": the console's times
+// are whole minutes) and, when `offsetOf` knows it, the UTC offset of that
+// local time, so a reader in another zone places it right. Returns 1, or 0
+// with out empty when `iso` is not such a time.
+int isoZonedTime(const char* iso, UtcOffsetOf offsetOf, char out[ISO_ZONED_TIME_SIZE]);
+
 // Reads "YYYY-MM-DDTHH:MM" as isoRecordTime writes it. Returns 1, or 0 when
 // the text is not exactly that shape with the same ranges.
 int isoTimeMinutes(const char* iso, std::int64_t& minutes);

@@ -39,7 +39,7 @@ constexpr UnitSettings IMPERIAL = {TEMPERATURE_FAHRENHEIT, RAIN_INCHES, PRESSURE
 TEST(LiveJson, ClassComesFirstThenTimeThenValuesThenUnits)
 {
     const std::string line = json(joined(fullObservation()));
-    EXPECT_EQ(line.rfind("{\"class\":\"OBS\",\"time\":\"2026-03-07T09:15\",\"loggerPercent\":45,", 0), 0u) << line;
+    EXPECT_EQ(line.rfind("{\"class\":\"OBS\",\"time\":\"2026-03-07T09:15:00\",\"loggerPercent\":45,", 0), 0u) << line;
     EXPECT_TRUE(contains(line, "\"outdoorTemp\":-3.5,"));
     EXPECT_TRUE(contains(line, "\"windDirPoint\":\"E\","));
     EXPECT_TRUE(contains(line, "\"relPressure\":1013.2,\"absPressure\":1009.8,"));
@@ -115,7 +115,7 @@ TEST(LiveJson, DamagedDateOrTimeLeavesTimeOut)
     fields[1] = "2026-13-07";
     EXPECT_FALSE(contains(json(joined(fields)), "\"time\""));
     fields[1] = "26-3-7";
-    EXPECT_TRUE(contains(json(joined(fields)), "\"time\":\"2026-03-07T09:15\""));
+    EXPECT_TRUE(contains(json(joined(fields)), "\"time\":\"2026-03-07T09:15:00\""));
     fields[2] = "9:15:00";
     EXPECT_FALSE(contains(json(joined(fields)), "\"time\""));
 }
@@ -152,6 +152,57 @@ TEST(RecordTime, RefusesWhatIsNoDateOrTime)
     }
     for (const wchar_t* time : {L"24:00", L"10:60", L"10", L"10:0a", L""})
         EXPECT_EQ(isoRecordTime(L"2018-1-1", time, out), 0);
+}
+
+// A zone's rules in miniature: an offset per local time, none in a gap.
+int fixedOffset(std::int64_t localMinutes, int& offset)
+{
+    std::int64_t at = 0;
+    isoTimeMinutes("2026-03-29T02:00", at);
+    if (localMinutes >= at && localMinutes < at + 60)
+        return 0;
+    offset = localMinutes < at ? 60 : 120;
+    return 1;
+}
+
+int farOffset(std::int64_t, int& offset)
+{
+    offset = 24 * 60;
+    return 1;
+}
+
+int westOffset(std::int64_t, int& offset)
+{
+    offset = -(9 * 60 + 30);
+    return 1;
+}
+
+TEST(RecordTime, ZonedTimeCarriesSecondsAndTheOffsetOfThatLocalTime)
+{
+    char out[ISO_ZONED_TIME_SIZE];
+    const struct {
+        const char* iso;
+        UtcOffsetOf offsetOf;
+        const char* expected;
+    } cases[] = {
+        {"2026-03-29T01:59", fixedOffset, "2026-03-29T01:59:00+01:00"},
+        {"2026-03-29T03:00", fixedOffset, "2026-03-29T03:00:00+02:00"},
+        {"2026-03-29T02:30", fixedOffset, "2026-03-29T02:30:00"}, // no such local time: no offset
+        {"2026-12-07T17:09", westOffset, "2026-12-07T17:09:00-09:30"},
+        {"2026-12-07T17:09", farOffset, "2026-12-07T17:09:00"},
+        {"2026-12-07T17:09", nullptr, "2026-12-07T17:09:00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(isoZonedTime(c.iso, c.offsetOf, out), 1);
+        EXPECT_STREQ(out, c.expected);
+    }
+    EXPECT_EQ(isoZonedTime("2026-12-07T17:9", fixedOffset, out), 0);
+    EXPECT_STREQ(out, "");
+    std::vector<std::string> fields = fullObservation();
+    fields[1] = "2026-3-29";
+    fields[2] = "03:10";
+    EXPECT_TRUE(contains(observationJsonLine(parsed(joined(fields)), DEFAULT_UNIT_SETTINGS, fixedOffset),
+                         "\"time\":\"2026-03-29T03:10:00+02:00\""));
 }
 
 // ---- The readable line -----------------------------------------------------
