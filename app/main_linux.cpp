@@ -7,6 +7,7 @@
 #include "app/service_linux.h"
 #include "app/stop_signal_linux.h"
 #include "dashboard/live_command_linux.h"
+#include "link/station_link_linux.h"
 #include "export/export_command_linux.h"
 #include "readings/units.h"
 #include "report/report_command_linux.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv)
     if (!loadConfig(options.configPath, !options.configPath.empty(), config))
         return EXIT_USAGE;
     setCurrentUnitSettings(config.units);
+    setConsoleClockSync(config.clockSync);
     switch (options.command) {
     case CliCommand::live:
         return runLive(options);

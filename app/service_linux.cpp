@@ -13,6 +13,9 @@
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/station_link_linux.h"
+#include "readings/local_zone_linux.h"
+#include "readings/record_time.h"
+#include "readings/station_fields.h"
 #include "settings/data_paths_linux.h"
 #include "upload/upload_service_linux.h"
 
@@ -34,6 +37,11 @@ void onMessage(void*, unsigned message, std::intptr_t lParam)
     noteDownloadMessage(download, message, lParam);
     if (message == WM_LIVE_RECORD && lParam != 0)
         keeper.storeLive(reinterpret_cast<const std::uint8_t*>(lParam));
+}
+
+void onNote(void*, const char* text)
+{
+    printServiceLog(text);
 }
 
 void onConnection(void* context, bool present, const char* why)
@@ -58,9 +66,65 @@ const char* downloadFailure(DownloadResult result)
     }
 }
 
+// The report page is refreshed on time while a download runs.
+struct ReportTimer {
+    Clock::time_point next;
+    Clock::duration every;
+
+    void refreshWhenDue()
+    {
+        const Clock::time_point now = Clock::now();
+        if (now < next)
+            return;
+        keeper.refreshReport();
+        next = now + every;
+    }
+};
+
+void duringDownload(void* context, unsigned long, unsigned long)
+{
+    static_cast<ReportTimer*>(context)->refreshWhenDue();
+}
+
+std::size_t recordsArrived(const StationRecord* slots, std::size_t count)
+{
+    std::size_t whole = 0;
+    for (std::size_t i = 0; i < count; ++i)
+        whole += slots[i].text[0] != '\0';
+    return whole;
+}
+
+// Records stamped ahead of this machine's clock: kept, and told, since
+// they say the console's clock was wrong when they were made.
+void tellFutureRecords(const StationRecord* slots, std::size_t count)
+{
+    const std::int64_t limit = localNowMinutes() + FUTURE_TOLERANCE_MINUTES;
+    static StationFields fields;
+    std::size_t ahead = 0;
+    std::int64_t newest = limit;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (slots[i].text[0] == '\0')
+            continue;
+        parseStationRecord(&slots[i], fields);
+        char iso[ISO_TIME_SIZE];
+        std::int64_t minute = 0;
+        if (isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], iso)
+            && isoTimeMinutes(iso, minute) && minute > limit) {
+            ++ahead;
+            newest = minute > newest ? minute : newest;
+        }
+    }
+    if (ahead == 0)
+        return;
+    char newestText[ISO_TIME_SIZE];
+    isoTimeText(civilFromMinutes(newest), newestText);
+    printServiceLog("archive: " + std::to_string(ahead) + " of the records are dated ahead of this machine's clock"
+                    + " (the latest " + newestText + "): kept, but not shown as the present on the report page");
+}
+
 // One download merged into the archive. Returns the seconds until the
 // next.
-int downloadAndMerge()
+int downloadAndMerge(ReportTimer& reports)
 {
     // The slots exist only while a download runs: 27 MB a day, not for
     // good.
@@ -69,24 +133,29 @@ int downloadAndMerge()
         printServiceLog("archive: no memory for a download");
         return DOWNLOAD_RETRY_SECONDS;
     }
-    setLinkHistory(slots, HISTORY_SLOT_COUNT);
+    setLinkHistory(slots, HISTORY_SLOT_COUNT, SERVICE_HISTORY_QUIET_MS);
     historyWanted[0] = L'1';
     printServiceLog("archive: downloading the console's history");
-    const DownloadResult result = downloadHistory(download, 0, nullptr, nullptr);
+    const DownloadResult result = downloadHistory(download, 0, duringDownload, &reports);
     historyWanted[0] = L'\0';
     setLinkHistory(nullptr, 0);
     int next = DOWNLOAD_RETRY_SECONDS;
-    if (result == DownloadResult::done) {
+    if (result == DownloadResult::done || result == DownloadResult::wentQuiet) {
         std::size_t count = historyTotal;
         if (count > HISTORY_SLOT_COUNT)
             count = HISTORY_SLOT_COUNT;
+        if (result == DownloadResult::wentQuiet)
+            printServiceLog("archive: download stopped: the console went quiet after "
+                            + std::to_string(recordsArrived(slots, count)) + " of " + std::to_string(count)
+                            + " records");
+        tellFutureRecords(slots, count);
         MergeCounts counts{};
         if (keeper.mergeDownload(slots, count, counts)) {
             printServiceLog("archive: merged " + std::to_string(count) + " records: " + std::to_string(counts.added)
                     + " new, " + std::to_string(counts.alreadyPresent) + " already archived, "
                     + std::to_string(counts.setAside) + " set aside, " + std::to_string(counts.malformed)
                     + " malformed, " + std::to_string(counts.empty) + " lost in the transfer");
-            next = DOWNLOAD_EVERY_SECONDS;
+            next = result == DownloadResult::wentQuiet ? DOWNLOAD_AFTER_QUIET_SECONDS : DOWNLOAD_EVERY_SECONDS;
         }
     } else if (result != DownloadResult::stopped) {
         printServiceLog(std::string("archive: no download: ") + downloadFailure(result));
@@ -109,29 +178,24 @@ int runService(const CliOptions& options, const AppConfig& config)
         return 1;
     }
     if (!startStationLink(options.consolePath.c_str(), nullptr, 0, historyWanted,
-                          LinkEvents{onConnection, onMessage, nullptr})) {
+                          LinkEvents{onConnection, onMessage, nullptr, onNote})) {
         std::fprintf(stderr, "aerovane: cannot start the reader\n");
         stopUploads();
         keeper.stop();
         return 1;
     }
     Clock::time_point nextDownload = Clock::now();
-    Clock::time_point nextReport = Clock::now();
-    const auto reportEvery = std::chrono::minutes(config.reportEveryMinutes);
+    ReportTimer reports{Clock::now(), std::chrono::minutes(config.reportEveryMinutes)};
     while (!stopSignalled()) {
-        const Clock::time_point now = Clock::now();
         // A console that is away is waited for; the download comes when
         // it is back.
-        if (now >= nextDownload && deviceReady == 1) {
-            const int seconds = downloadAndMerge();
+        if (Clock::now() >= nextDownload && deviceReady == 1) {
+            const int seconds = downloadAndMerge(reports);
             nextDownload = Clock::now() + std::chrono::seconds(seconds);
-            keeper.refreshReport();
-            nextReport = Clock::now() + reportEvery;
+            // What was merged shows at once.
+            reports.next = Clock::now();
         }
-        if (now >= nextReport) {
-            keeper.refreshReport();
-            nextReport = now + reportEvery;
-        }
+        reports.refreshWhenDue();
         sleepUnlessStopped(TICK_MS);
     }
     stopStationLink();

@@ -444,15 +444,21 @@ int Archive::forEachObservation(std::int64_t fromMinute, const int* fields, std:
     return 1;
 }
 
-int Archive::latestObservation(StationRecord& record, std::int64_t& minute)
+int Archive::latestObservation(StationRecord& record, std::int64_t& minute, std::int64_t notAfterMinute)
 {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "SELECT time, line FROM observation ORDER BY time DESC, source ASC LIMIT 1", -1,
-                           &statement, nullptr)
+    if (sqlite3_prepare_v2(db,
+                           "SELECT time, line FROM observation WHERE ?1 = '' OR time <= ?1"
+                           " ORDER BY time DESC, source ASC LIMIT 1",
+                           -1, &statement, nullptr)
         != SQLITE_OK) {
         fail("cannot read observations");
         return 0;
     }
+    char bound[ISO_TIME_SIZE] = "";
+    if (notAfterMinute != std::numeric_limits<std::int64_t>::max())
+        isoTimeText(civilFromMinutes(notAfterMinute), bound);
+    sqlite3_bind_text(statement, 1, bound, -1, SQLITE_TRANSIENT);
     int found = 0;
     if (sqlite3_step(statement) == SQLITE_ROW
         && isoTimeMinutes(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), minute)) {

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -74,9 +75,11 @@ public:
     int forEachObservation(std::int64_t fromMinute, const int* fields, std::size_t fieldCount,
                            const std::function<void(std::int64_t minute, const double* values)>& each);
 
-    // The newest observation's line (history preferred at equal times);
-    // 0 when the archive is empty or could not be read.
-    int latestObservation(StationRecord& record, std::int64_t& minute);
+    // The newest observation's line (history preferred at equal times) not
+    // later than `notAfterMinute`; 0 when there is none or the archive
+    // could not be read.
+    int latestObservation(StationRecord& record, std::int64_t& minute,
+                          std::int64_t notAfterMinute = std::numeric_limits<std::int64_t>::max());
 
     // Rows per source, and set-aside lines.
     long countRows(RowSource source);

@@ -202,11 +202,15 @@ int fetchHistory(Progress& progress)
     endProgress(progress);
     switch (result) {
     case DownloadResult::done:
+    case DownloadResult::wentQuiet: // the lost records are told with the file
         return EXPORT_EXIT_DONE;
     case DownloadResult::stopped:
         return EXPORT_EXIT_STOPPED;
     case DownloadResult::noConnection:
         refuse("No connection");
+        break;
+    case DownloadResult::consoleBusy:
+        reportConsoleInUse();
         break;
     case DownloadResult::sendFailed:
         refuse(L"Command send failed !");

@@ -1,5 +1,6 @@
 // The console through hidapi's hidraw back end.
 #include "link/console_link_linux.h"
+#include "link/console_lock_linux.h"
 
 #include <cstdio>
 
@@ -34,23 +35,36 @@ int openHidConsole(ConsoleLink& link, char* why, std::size_t whySize)
     link = ConsoleLink{};
     if (hid_init() != 0) {
         std::snprintf(why, whySize, "hidapi could not start");
-        return 0;
+        return CONSOLE_OPEN_FAILED;
     }
     hid_device_info* found = hid_enumerate(STATION_VENDOR_ID, STATION_PRODUCT_ID);
     hid_device* device = nullptr;
     bool denied = false;
-    for (const hid_device_info* info = found; info && !device; info = info->next) {
+    bool busy = false;
+    int lockFd = -1;
+    for (const hid_device_info* info = found; info && !device && !busy; info = info->next) {
         if (info->usage_page != STATION_USAGE_PAGE)
             continue;
+        // The lock first: a console another program owns is not touched.
+        const ConsoleLockResult lock = lockConsole(info->path, false, lockFd, why, whySize);
+        busy = lock == ConsoleLockResult::inUse;
+        if (lock != ConsoleLockResult::taken) {
+            denied = denied || lock == ConsoleLockResult::failed;
+            continue;
+        }
         device = hid_open_path(info->path);
         denied = denied || !device;
+        if (!device)
+            unlockConsole(lockFd);
     }
     hid_free_enumeration(found);
+    if (busy)
+        return CONSOLE_BUSY;
     if (!device) {
         std::snprintf(why, whySize, denied ? "the console's hidraw node cannot be opened (permissions?)"
                                            : "no console on USB");
         return 0;
     }
-    link = ConsoleLink{readHid, writeHid, closeHid, device};
-    return 1;
+    link = ConsoleLink{readHid, writeHid, closeHid, device, lockFd};
+    return CONSOLE_OPENED;
 }

@@ -17,6 +17,9 @@ constexpr std::uint16_t STATION_USAGE_PAGE = 0xFF00; // vendor-defined
 // console that stops taking reports cannot hang the writer.
 constexpr int COMMAND_WRITE_TIMEOUT_MS = 500;
 
+// What opening the console gave.
+enum ConsoleOpen : int { CONSOLE_OPEN_FAILED = 0, CONSOLE_OPENED = 1, CONSOLE_BUSY = 2 };
+
 struct ConsoleLink {
     // Reads one input report into report[0..63] (zeros after a shorter
     // one): 1 when one came, 0 when none came within timeoutMs, -1 when the
@@ -26,12 +29,13 @@ struct ConsoleLink {
     int (*write)(void* handle, const std::uint8_t* command, std::size_t length);
     void (*close)(void* handle);
     void* handle; // null: no console
+    int lockFd = -1; // the ownership lock held while open (console_lock_linux.h)
 };
 
 // The first HID interface with the station's vendor and product ids and
-// usage page. 1 when opened; 0 with a reason in `why` otherwise.
+// usage page, locked for this program. A ConsoleOpen; `why` says why not.
 int openHidConsole(ConsoleLink& link, char* why, std::size_t whySize);
 
-// Connects to the SOCK_SEQPACKET socket at `path`. 1 when connected; 0
-// with a reason in `why` otherwise.
+// Connects to the SOCK_SEQPACKET socket at `path`, locked for this program
+// by the file `path`.lock. A ConsoleOpen; `why` says why not.
 int openSocketConsole(const char* path, ConsoleLink& link, char* why, std::size_t whySize);

@@ -1,5 +1,6 @@
 // The console simulator's socket, standing in for the hidraw node.
 #include "link/console_link_linux.h"
+#include "link/console_lock_linux.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -63,17 +64,27 @@ int openSocketConsole(const char* path, ConsoleLink& link, char* why, std::size_
         return 0;
     }
     std::memcpy(address.sun_path, path, length + 1);
+    char lockPath[sizeof address.sun_path + 8];
+    consoleLockPathOfSocket(path, lockPath, sizeof lockPath);
+    int lockFd = -1;
+    // A folder this user cannot write holds no lock file: the socket is
+    // used unlocked rather than not at all.
+    if (lockConsole(lockPath, true, lockFd, why, whySize) == ConsoleLockResult::inUse)
+        return CONSOLE_BUSY;
     const int s = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (s < 0) {
         std::snprintf(why, whySize, "no socket: %s", std::strerror(errno));
-        return 0;
+        unlockConsole(lockFd);
+        return CONSOLE_OPEN_FAILED;
     }
     if (connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         std::snprintf(why, whySize, "%s: %s", path, std::strerror(errno));
         close(s);
-        return 0;
+        unlockConsole(lockFd);
+        return CONSOLE_OPEN_FAILED;
     }
     // Descriptor + 1, so that a null handle always means "no console".
-    link = ConsoleLink{readSocket, writeSocket, closeSocket, reinterpret_cast<void*>(static_cast<std::intptr_t>(s) + 1)};
-    return 1;
+    link = ConsoleLink{readSocket, writeSocket, closeSocket, reinterpret_cast<void*>(static_cast<std::intptr_t>(s) + 1),
+                       lockFd};
+    return CONSOLE_OPENED;
 }

@@ -85,7 +85,7 @@ DownloadResult awaitDownload(HistoryDownload& download, DownloadProgress progres
     }
     if (progress)
         progress(context, download.received, download.total);
-    return DownloadResult::done;
+    return historyWentQuiet != 0 ? DownloadResult::wentQuiet : DownloadResult::done;
 }
 
 } // namespace
@@ -98,15 +98,18 @@ DownloadResult downloadHistory(HistoryDownload& download, int connectWaitMs, Dow
     download.lost = false;
     download.total = 0;
     download.received = 0;
-    if (!waitFor([] { return deviceReady == 1; }, connectWaitMs))
-        return stopSignalled() ? DownloadResult::stopped : DownloadResult::noConnection;
+    if (!waitFor([] { return deviceReady == 1 || consoleHeldByAnother(); }, connectWaitMs) || deviceReady != 1) {
+        if (stopSignalled())
+            return DownloadResult::stopped;
+        return consoleHeldByAnother() ? DownloadResult::consoleBusy : DownloadResult::noConnection;
+    }
     waitFor([&] { return download.liveSeen.load(); }, FIRST_LIVE_WAIT_MS);
     if (stopSignalled())
         return DownloadResult::stopped;
     const DownloadResult result = awaitDownload(download, progress, context);
     // Whatever the end, no request stands and the next download, in this
     // connection or another, starts its own bookkeeping.
-    if (result != DownloadResult::done)
+    if (result != DownloadResult::done && result != DownloadResult::wentQuiet)
         cancelHistoryTransfer();
     historyRequested = HISTORY_NOT_REQUESTED;
     historyActive = 0;

@@ -23,8 +23,10 @@ void noteDownloadConnection(HistoryDownload& download, bool present);
 
 enum class DownloadResult {
     done,          // every announced record counted
+    wentQuiet,     // the console stopped sending: what arrived whole is in the slots
     stopped,       // a stop signal
     noConnection,  // no console, or it went away
+    consoleBusy,   // another program holds the console
     sendFailed,    // CMD_READ_HISTORY could not be written
     noHistory,     // the console holds none
     consoleRefused // the console cancelled the transfer

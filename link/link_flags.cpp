@@ -6,6 +6,7 @@ LinkFlag transferCancelled{0};
 LinkFlag historyActive{0};
 LinkFlag historyTotal{0};
 LinkFlag historyComplete{0};
+LinkFlag historyWentQuiet{0};
 LinkFlag historyRequested{HISTORY_NOT_REQUESTED};
 
 bool withdrawHistoryRequest()

@@ -14,6 +14,7 @@ extern LinkFlag transferCancelled; // transfer cancelled or refused; stops an ex
 extern LinkFlag historyActive;     // a history download is being received
 extern LinkFlag historyTotal;      // records announced by the first history frame
 extern LinkFlag historyComplete;   // every announced record has been counted
+extern LinkFlag historyWentQuiet;  // the last download was ended by the quiet timer
 
 // The history download the program asked for. History frames start a
 // download only while one is requested, so a packet the console repeats

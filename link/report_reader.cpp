@@ -244,6 +244,7 @@ bool beginHistoryDownload(ReportReader& reader, std::uint32_t count, std::uint32
     history = HistoryBookkeeping{};
     history.open = true;
     history.total = count;
+    historyWentQuiet = 0;
     history.firstNumber = number == 0 ? 0 : 1;
     history.nextNumber = history.firstNumber;
     reader.remaining = static_cast<std::int32_t>(count);
@@ -436,6 +437,7 @@ void initReportReader(ReportReader& reader, ReaderOutput output, StationRecord* 
     reader.historyPackets = 0;
     reader.historyPacketsSeen = 0;
     reader.lastHistoryAtMs = 0;
+    reader.historyQuietMs = HISTORY_QUIET_MS;
     resetAssembly(reader.record);
     resetAssembly(reader.fb);
     resetAssembly(reader.f1);
@@ -463,6 +465,7 @@ void handleHistoryQuiet(ReportReader& reader)
     if (!historyDownloadOpen(reader))
         return;
     answer(reader, CMD_STOP);
+    historyWentQuiet = 1;
     const std::uint32_t endedBefore = recordsEnded(reader.history);
     endRecordsBelow(reader, reader.history.firstNumber + reader.history.total);
     reportProgress(reader, endedBefore);
@@ -475,6 +478,6 @@ void checkHistoryQuiet(ReportReader& reader, std::uint64_t nowMs)
         reader.lastHistoryAtMs = nowMs;
         return;
     }
-    if (nowMs - reader.lastHistoryAtMs >= HISTORY_QUIET_MS)
+    if (nowMs - reader.lastHistoryAtMs >= reader.historyQuietMs)
         handleHistoryQuiet(reader);
 }

@@ -68,6 +68,7 @@ struct ReportReader {
     std::uint32_t historyPackets;
     std::uint32_t historyPacketsSeen;
     std::uint64_t lastHistoryAtMs;
+    std::uint32_t historyQuietMs; // HISTORY_QUIET_MS unless the shell wants more patience
 
     Assembly record; // 0xFE, counter recordPacket
     Assembly fb;     // 0xFB, counter fbPacket
@@ -117,12 +118,14 @@ void handleHistoryQuiet(ReportReader& reader);
 bool historyDownloadOpen(const ReportReader& reader);
 
 // How long a running download may hear no history packet before it is
-// ended with what arrived.
+// ended with what arrived (the reader's historyQuietMs; a user waiting at
+// an export wants no longer).
 constexpr std::uint32_t HISTORY_QUIET_MS = 10000;
 
 // The quiet timer. The shells call it after every report and every idle
 // wait with a monotonic clock in milliseconds; once a running download has
-// seen no history packet for HISTORY_QUIET_MS it calls handleHistoryQuiet.
+// seen no history packet for historyQuietMs it calls handleHistoryQuiet,
+// and historyWentQuiet tells so until the next download begins.
 // Live observations do not count: a console that gave up a transfer goes
 // on sending them.
 void checkHistoryQuiet(ReportReader& reader, std::uint64_t nowMs);

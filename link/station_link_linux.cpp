@@ -1,5 +1,6 @@
 #include "link/station_link_linux.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -9,7 +10,10 @@
 #include <string>
 #include <thread>
 
+#include <sys/timex.h>
+
 #include "link/console_link_linux.h"
+#include "link/console_lock_linux.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
 #include "link/report_layout.h"
@@ -28,6 +32,8 @@ struct Link {
     const wchar_t* exportPath;
     StationRecord* historySlots;
     std::size_t historySlotCount;
+    std::uint32_t historyQuietMs = HISTORY_QUIET_MS;
+    bool clockAllowed = true; // as last told
 
     // Held while a report is handled and while the slots change.
     std::mutex readerLock;
@@ -43,18 +49,48 @@ struct Link {
 };
 
 Link* station = nullptr;
+std::atomic<bool> heldByAnother{false};
+std::atomic<ClockSync> clockSync{ClockSync::whenSynchronised};
+std::mutex ownerLock;
+std::string ownerText; // why, as the last look found it in use
 
 int writeCommand(void*, const CommandReport& command)
 {
     return sendCommand(command);
 }
 
+void tellNote(const Link& self, const char* text)
+{
+    if (self.events.note) {
+        self.events.note(self.events.context, text);
+    } else {
+        std::fprintf(stderr, "aerovane: %s\n", text);
+        std::fflush(stderr);
+    }
+}
+
+// A clock that is wrong (a machine without a clock chip before its network
+// time came) would stamp wrong times into the console's history for good:
+// such a clock is not passed on. Said when that starts and when it ends.
+bool clockMayBeSet(Link& self)
+{
+    const ClockSync sync = clockSync;
+    const bool allowed = sync == ClockSync::always || (sync == ClockSync::whenSynchronised && systemClockSynchronised());
+    if (sync == ClockSync::whenSynchronised && allowed != self.clockAllowed) {
+        tellNote(self, allowed ? "clock: this machine's clock is synchronised: the console's clock is set again"
+                               : "clock: this machine's clock is not synchronised: the console's clock is left "
+                                 "alone (set [clock] sync = always where there is no network time)");
+    }
+    self.clockAllowed = allowed;
+    return allowed;
+}
+
 void deliver(void* context, unsigned message, std::intptr_t lParam)
 {
-    const Link& self = *static_cast<const Link*>(context);
+    Link& self = *static_cast<Link*>(context);
     // Every command keeps the console's clock, as the Windows dashboard
     // does whatever page is shown.
-    if (message == WM_CLOCK_REQUEST)
+    if (message == WM_CLOCK_REQUEST && clockMayBeSet(self))
         sendClock();
     if (self.events.message)
         self.events.message(self.events.context, message, lParam);
@@ -75,14 +111,20 @@ void pause(Link& self, Clock::duration length)
 bool openConsole(Link& self, char* why, std::size_t whySize)
 {
     ConsoleLink opened{};
-    const bool done = self.consolePath.empty() ? openHidConsole(opened, why, whySize) == 1
-                                               : openSocketConsole(self.consolePath.c_str(), opened, why, whySize) == 1;
-    if (!done)
+    const int result = self.consolePath.empty() ? openHidConsole(opened, why, whySize)
+                                                : openSocketConsole(self.consolePath.c_str(), opened, why, whySize);
+    if (result == CONSOLE_BUSY) {
+        std::lock_guard<std::mutex> lock(ownerLock);
+        ownerText = why;
+    }
+    heldByAnother = result == CONSOLE_BUSY;
+    if (result != CONSOLE_OPENED)
         return false;
     {
         std::lock_guard<std::mutex> lock(self.readerLock);
         initReportReader(self.reader, ReaderOutput{&writeCommand, &deliver, &self}, self.historySlots,
                          self.historySlotCount, self.exportPath);
+        self.reader.historyQuietMs = self.historyQuietMs;
     }
     {
         std::lock_guard<std::mutex> lock(self.writeLock);
@@ -104,6 +146,7 @@ void closeConsole(Link& self)
     std::lock_guard<std::mutex> lock(self.writeLock);
     if (self.console.handle)
         self.console.close(self.console.handle);
+    unlockConsole(self.console.lockFd);
     self.console = ConsoleLink{};
 }
 
@@ -183,13 +226,15 @@ int startStationLink(const char* consolePath, StationRecord* historySlots, std::
     return 1;
 }
 
-void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount)
+void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount, std::uint32_t quietMs)
 {
     if (!station)
         return;
     std::lock_guard<std::mutex> lock(station->readerLock);
     station->historySlots = historySlots;
     station->historySlotCount = historySlots ? historySlotCount : 0;
+    station->historyQuietMs = quietMs;
+    station->reader.historyQuietMs = quietMs;
     station->reader.historySlots = station->historySlots;
     station->reader.historySlotCount = station->historySlotCount;
 }
@@ -207,6 +252,38 @@ void stopStationLink()
         station->thread.join();
     delete station;
     station = nullptr;
+}
+
+void setConsoleClockSync(ClockSync sync)
+{
+    clockSync = sync;
+}
+
+bool systemClockSynchronised()
+{
+    timex state{};
+    const int clock = adjtimex(&state);
+    return clock != -1 && clock != TIME_ERROR && (state.status & STA_UNSYNC) == 0;
+}
+
+bool consoleHeldByAnother()
+{
+    return heldByAnother;
+}
+
+void reportConsoleInUse()
+{
+    std::string owner;
+    {
+        std::lock_guard<std::mutex> lock(ownerLock);
+        owner = ownerText;
+    }
+    std::fprintf(stderr,
+                 "aerovane: %s\n"
+                 "aerovane: when that is the service, its archive has the history (aerovane export --from-archive)"
+                 " and its log says what it does (journalctl -u aerovane)\n",
+                 owner.empty() ? CONSOLE_IN_USE : owner.c_str());
+    std::fflush(stderr);
 }
 
 void reportConnectionOnStderr(void*, bool present, const char* why)

@@ -10,7 +10,9 @@
 #include <cstdint>
 
 #include "link/commands.h"
+#include "link/report_reader.h"
 #include "readings/station_record.h"
+#include "settings/config_file.h"
 
 // How long a read waits before the reader looks at its stop flag.
 constexpr int READ_TIMEOUT_MS = 100;
@@ -24,10 +26,22 @@ struct LinkEvents {
     void (*connection)(void* context, bool present, const char* why);
     // A message of the core's reader, synchronously: pointers in lParam are
     // valid only during the call. WM_CLOCK_REQUEST has been answered (with
-    // this machine's local time) before it comes here.
+    // this machine's local time, as setConsoleClockSync allows) before it
+    // comes here.
     void (*message)(void* context, unsigned message, std::intptr_t lParam);
     void* context;
+    // A note for the user or the log (no newline); null: stderr.
+    void (*note)(void* context, const char* text) = nullptr;
 };
+
+// When clock requests are answered (the configuration's [clock] sync).
+// Before startStationLink; default: only while this machine's clock is
+// synchronised.
+void setConsoleClockSync(ClockSync sync);
+
+// Whether the kernel says this machine's clock is synchronised to a time
+// source (as timedatectl shows it).
+bool systemClockSynchronised();
 
 // Starts the reader thread. `consolePath` empty: the USB console through
 // hidapi; otherwise the simulator's socket. The history slots and the
@@ -37,13 +51,23 @@ int startStationLink(const char* consolePath, StationRecord* historySlots, std::
                      const wchar_t* exportPath, LinkEvents events);
 
 // Hands the reader other history slots, or none (null): the store is taken
-// only while a download runs. Waits until the reader is between two
+// only while a download runs, and how long a download may go quiet before
+// it ends with what arrived. Waits until the reader is between two
 // reports. Not to be called from a LinkEvents callback.
-void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount);
+void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount,
+                    std::uint32_t quietMs = HISTORY_QUIET_MS);
 
 // A LinkEvents.connection that tells the user on stderr: "console
 // connected", or "No connection (why); looking again every 2 s".
 void reportConnectionOnStderr(void* context, bool present, const char* why);
+
+// Whether the last look for the console found it owned by another program
+// (a service, an export): the reader goes on looking.
+bool consoleHeldByAnother();
+
+// Tells the user on stderr who holds the console and where the service's
+// history and log are.
+void reportConsoleInUse();
 
 // Sets readerStop and waits for the reader thread; closes the console.
 void stopStationLink();

@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/stop_signal_linux.h"
 #include "archive/archive.h"
+#include "export/export_command_linux.h"
 #include "export/replace_file_linux.h"
+#include "readings/local_zone_linux.h"
 #include "report/report_page.h"
 #include "settings/data_paths_linux.h"
 
@@ -20,7 +23,7 @@ std::string failure(const std::string& what, const std::string& path)
 
 // Puts `text` in place of `target` only once it is all on the disk, so a
 // web server never serves half a page.
-int replaceFile(const std::string& target, const std::string& text, std::string& error)
+int replaceFile(const std::string& target, const std::string& text, StopCheck stopRequested, std::string& error)
 {
     ReplacingFile replacing;
     // A web server runs as another user: the page is for everyone to read.
@@ -38,6 +41,12 @@ int replaceFile(const std::string& target, const std::string& text, std::string&
         abandonReplacing(replacing);
         return 0;
     }
+    // Stopped at the last moment: the old page stays.
+    if (stopRequested && stopRequested()) {
+        error = REPORT_STOPPED;
+        abandonReplacing(replacing);
+        return 0;
+    }
     if (!commitReplacing(replacing)) {
         error = failure("cannot replace", target);
         return 0;
@@ -47,7 +56,8 @@ int replaceFile(const std::string& target, const std::string& text, std::string&
 
 } // namespace
 
-int writeReportPage(Archive& archive, const std::string& folder, const UnitSettings& units, std::string& error)
+int writeReportPage(Archive& archive, const std::string& folder, const UnitSettings& units, std::string& error,
+                    StopCheck stopRequested)
 {
     if (!makeFolders(folder)) {
         error = failure("cannot make the folder", folder);
@@ -55,7 +65,10 @@ int writeReportPage(Archive& archive, const std::string& folder, const UnitSetti
     }
     StationRecord latestRecord;
     std::int64_t endMinute = 0;
-    const bool any = archive.latestObservation(latestRecord, endMinute) == 1;
+    // A record from a console whose clock ran ahead stays in the archive but
+    // does not become the page's present.
+    const bool any =
+        archive.latestObservation(latestRecord, endMinute, localNowMinutes() + FUTURE_TOLERANCE_MINUTES) == 1;
     ReportBuilder builder(endMinute);
     static StationFields latest;
     if (any) {
@@ -71,17 +84,20 @@ int writeReportPage(Archive& archive, const std::string& folder, const UnitSetti
             return 0;
         }
     }
+    if (stopRequested && stopRequested()) {
+        error = REPORT_STOPPED;
+        return 0;
+    }
     const std::string page = builder.page(any ? &latest : nullptr, units);
-    return replaceFile(folder + "/" + REPORT_PAGE_NAME, page, error);
+    return replaceFile(folder + "/" + REPORT_PAGE_NAME, page, stopRequested, error);
 }
 
 int runReport(const CliOptions& options, const AppConfig& config)
 {
     std::string error;
     auto archive = Archive::open(archivePathFor(options, config), ArchiveAccess::read, error);
-    if (!archive || !writeReportPage(*archive, options.output, config.units, error)) {
-        std::fprintf(stderr, "aerovane: %s\n", error.c_str());
-        return 1;
-    }
-    return 0;
+    if (archive && writeReportPage(*archive, options.output, config.units, error, stopSignalled))
+        return 0;
+    std::fprintf(stderr, "aerovane: %s\n", error.c_str());
+    return error == REPORT_STOPPED ? EXPORT_EXIT_STOPPED : 1;
 }

@@ -12,7 +12,7 @@ namespace {
 const char* const SERVICE_SECTIONS[UPLOAD_SERVICE_COUNT] = {"wunderground", "weathercloud"};
 const wchar_t* const HOST_OPTIONS[UPLOAD_SERVICE_COUNT] = {L"--wu-host=", L"--wc-host="};
 
-enum class Section { none, units, service, archive, report };
+enum class Section { none, units, service, archive, report, clock };
 
 struct Place {
     Section section;
@@ -172,6 +172,21 @@ int readReportLine(std::string_view key, std::string_view value, AppConfig& conf
     return fail(error, line, "unknown key \"", key, "\"");
 }
 
+int readClockLine(std::string_view key, std::string_view value, AppConfig& config, int line, ConfigError& error)
+{
+    if (key != "sync")
+        return fail(error, line, "unknown key \"", key, "\"");
+    if (value == "auto")
+        config.clockSync = ClockSync::whenSynchronised;
+    else if (value == "always")
+        config.clockSync = ClockSync::always;
+    else if (value == "never")
+        config.clockSync = ClockSync::never;
+    else
+        return fail(error, line, "sync is auto, always or never, not \"", value, "\"");
+    return 1;
+}
+
 int readSection(std::string_view text, Place& place, int line, ConfigError& error)
 {
     const std::string_view name = trim(text.substr(1, text.size() - 2));
@@ -179,8 +194,11 @@ int readSection(std::string_view text, Place& place, int line, ConfigError& erro
         place = Place{Section::units, SERVICE_WEATHER_UNDERGROUND};
         return 1;
     }
-    if (name == "archive" || name == "report") {
-        place = Place{name == "archive" ? Section::archive : Section::report, SERVICE_WEATHER_UNDERGROUND};
+    if (name == "archive" || name == "report" || name == "clock") {
+        place = Place{name == "archive"  ? Section::archive
+                      : name == "report" ? Section::report
+                                         : Section::clock,
+                      SERVICE_WEATHER_UNDERGROUND};
         return 1;
     }
     for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
@@ -220,6 +238,8 @@ int readLine(std::string_view raw, Place& place, AppConfig& config, int line, Co
         return readArchiveLine(key, value, config, line, error);
     case Section::report:
         return readReportLine(key, value, config, line, error);
+    case Section::clock:
+        return readClockLine(key, value, config, line, error);
     case Section::none:
         break;
     }

@@ -20,6 +20,9 @@
 //   [report]
 //   folder = /var/lib/aerovane/report   ; `run` keeps DIR/index.html fresh
 //   every = 5               ; minutes between refreshes, 1..1440
+//   [clock]
+//   sync = auto             ; set the console's clock: auto (only while this
+//                           ; machine's clock is synchronised), always, never
 #pragma once
 
 #include <string>
@@ -43,12 +46,16 @@ struct ServiceConfig {
 
 constexpr int REPORT_EVERY_DEFAULT_MINUTES = 5;
 
+// When the console's clock requests are answered with this machine's time.
+enum class ClockSync { whenSynchronised, always, never };
+
 struct AppConfig {
     UnitSettings units;
     ServiceConfig services[UPLOAD_SERVICE_COUNT]; // indexed by UploadService
     std::string archivePath;  // empty: the default place
     std::string reportFolder; // empty: `run` writes no report
     int reportEveryMinutes;
+    ClockSync clockSync; // default whenSynchronised
 };
 
 struct ConfigError {

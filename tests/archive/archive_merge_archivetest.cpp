@@ -166,6 +166,11 @@ TEST(ArchiveMerge, LiveObservationsOneAMinuteAndTheConsolesRecordPreferred)
     ASSERT_EQ(archive->latestObservation(latest, latestMinute), 1);
     EXPECT_EQ(latestMinute, START + 2);
     EXPECT_STREQ(latest.text, live[2].text);
+    // Bounded: the newest at or before the bound, the console's preferred.
+    ASSERT_EQ(archive->latestObservation(latest, latestMinute, START + 1), 1);
+    EXPECT_EQ(latestMinute, START + 1);
+    EXPECT_STREQ(latest.text, history[0].text);
+    EXPECT_EQ(archive->latestObservation(latest, latestMinute, START - 1), 0);
 }
 
 TEST(ArchiveMerge, APeriodTakesWholeDaysFromItsFirstToItsLast)

@@ -4,6 +4,7 @@
 // in the middle leaves a whole archive that the next start completes;
 // `export --from-archive` gives the bytes a direct export gives, and
 // `aerovane report` writes the page from it.
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -166,6 +167,59 @@ TEST_F(ArchiveCommands, ASecondStartMergesOnlyWhatIsNew)
     EXPECT_EQ(rows(archive, 1), 320);
 }
 
+TEST_F(ArchiveCommands, AConsoleQuietInItsHistoryIsGivenAMinuteThenWhatCameWholeIsMerged)
+{
+    const std::string site = dir.path("site");
+    e2e::writeFile(config, "[report]\nfolder = " + site + "\nevery = 1\n");
+    // Record 41 stops after its second packet and the console falls silent.
+    Simulator simulator(dir, {"--history=120", "--history-interval=5", "--live-interval=300", QUIET, "--seed=45",
+                              "--now=2026-03-07T09:01", "--fault-record=41", "--stall"});
+    Process* service = startService(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: downloading"); })) << e2e::readFile(err);
+    const auto asked = std::chrono::steady_clock::now();
+    // The report page does not wait for the download.
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::fileExists(site + "/index.html"); })) << e2e::readFile(out);
+    EXPECT_FALSE(logged("download stopped"));
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 120 records: 40 new"); }, 120000))
+        << e2e::readFile(out);
+    EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::seconds(59));
+    EXPECT_TRUE(logged("archive: download stopped: the console went quiet after 40 of 120 records\n"))
+        << e2e::readFile(out);
+    EXPECT_EQ(rows(archive, 1), 40);
+    // The console, silent since the stall, was told to stop: it sends its
+    // live observations again, and the service takes them.
+    const std::size_t liveBefore = e2e::linesStartingWith(simulator.log(), "live ok").size();
+    EXPECT_TRUE(e2e::waitUntil([&] { return e2e::linesStartingWith(simulator.log(), "live ok").size() > liveBefore + 2; }))
+        << e2e::readFile(simulator.log());
+    EXPECT_TRUE(service->running());
+    stopService(service);
+}
+
+TEST_F(ArchiveCommands, ARecordFromTheFutureIsKeptButIsNotThePresent)
+{
+    {
+        Simulator today(dir, {"--history=50", "--history-interval=5", "--live-interval=0", QUIET}, "today");
+        Process* service = startService(today);
+        ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 50 records: 50 new"); })) << e2e::readFile(err);
+        stopService(service);
+    }
+    // A console whose clock was years ahead for a while.
+    Simulator ahead(dir, {"--history=1", "--live-interval=0", QUIET, "--now=2031-06-01T12:00"}, "ahead");
+    Process* service = startService(ahead);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 1 records: 1 new"); })) << e2e::readFile(out);
+    EXPECT_TRUE(logged("archive: 1 of the records are dated ahead of this machine's clock (the latest "
+                       "2031-06-01T12:00)"))
+        << e2e::readFile(out);
+    stopService(service);
+    EXPECT_EQ(rows(archive, 1), 51); // nothing the console sent is lost
+
+    const std::string site = dir.path("site");
+    ASSERT_EQ(command({"report", "-o", site}), 0) << e2e::readFile(dir.path("command.err"));
+    const std::string page = e2e::readFile(site + "/index.html");
+    EXPECT_EQ(page.find("2031"), std::string::npos);
+    EXPECT_EQ(page.find("No observations yet"), std::string::npos);
+}
+
 TEST_F(ArchiveCommands, AServiceKilledInTheMiddleLeavesAWholeArchiveTheNextStartCompletes)
 {
     Simulator simulator(dir, {"--history=30000", "--history-interval=1", QUIET, "--seed=43",
@@ -215,17 +269,30 @@ TEST_F(ArchiveCommands, TheReportPageIsWrittenWholeByTheCommandAndTheService)
     EXPECT_EQ(filesIn(site), std::vector<std::string>{"index.html"});
 
     const std::string other = dir.path("other/site");
+    int code = -1;
     ASSERT_EQ(command({"report", "-o", other}), 0) << e2e::readFile(dir.path("command.err"));
     const std::string page = e2e::readFile(other + "/index.html");
     EXPECT_EQ(page.rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_NE(page.find("<svg"), std::string::npos);
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_EQ(filesIn(other), std::vector<std::string>{"index.html"});
+    // Ctrl-C or SIGTERM stop the command and leave the page that was there.
+    for (const int stop : {SIGINT, SIGTERM}) {
+        e2e::writeFile(other + "/index.html", "the page before", 0644);
+        Process stopped({e2e::aerovaneBinary(), "--config=" + config, "--archive=" + archive, "report", "-o", other},
+                        dir.path("stopped.out"), dir.path("stopped.err"), false, stop);
+        ASSERT_TRUE(stopped.waitExit(&code));
+        EXPECT_EQ(code, 130);
+        EXPECT_NE(e2e::readFile(dir.path("stopped.err")).find("stopped: the page was left as it was"), std::string::npos);
+        EXPECT_EQ(e2e::readFile(other + "/index.html"), "the page before");
+        EXPECT_EQ(filesIn(other), std::vector<std::string>{"index.html"});
+    }
+    e2e::writeFile(other + "/index.html", page, 0644);
     // And a real browser draws every chart of it without an error.
+    code = -1;
     Process browser({"/usr/bin/python3", std::string(AEROVANE_SOURCE_DIR) + "/tests/linux/report_browser_test.py",
                      other + "/index.html", "--screenshots", dir.path("shots")},
                     dir.path("browser.out"), dir.path("browser.err"));
-    int code = -1;
     ASSERT_TRUE(browser.waitExit(&code, 150000));
     EXPECT_EQ(code, 0) << e2e::readFile(dir.path("browser.out")) << e2e::readFile(dir.path("browser.err"));
 }

@@ -4,6 +4,8 @@
 // dashboard and the JSON writer convert it; the clock requests must be
 // answered; the configuration file must be read or refused as documented.
 #include <csignal>
+#include <cstdlib>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,8 @@
 
 #include "dashboard/live_json.h"
 #include "dashboard/live_line.h"
+#include "link/station_link_linux.h"
+#include "readings/local_zone_linux.h"
 #include "tests/support/process_linux.h"
 
 namespace {
@@ -87,6 +91,10 @@ TEST_F(LiveCommand, EachLineIsTheObservationSentInTheConfiguredUnits)
 
 TEST_F(LiveCommand, JsonStreamStartsWithVersionThenOneObjectPerObservation)
 {
+    // The program and this test read the same zone's rules: the times carry
+    // its offset.
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
     Simulator simulator(dir, {"--live-interval=200", "--upload-interval=0", "--seed=12", "--invalid-rate=200"});
     const std::vector<std::string> printed = runLive(simulator, {"--json"}, 4);
     ASSERT_GE(printed.size(), 4u);
@@ -94,11 +102,18 @@ TEST_F(LiveCommand, JsonStreamStartsWithVersionThenOneObjectPerObservation)
     const std::vector<std::string> sent = sentObservations(simulator);
     ASSERT_GE(sent.size(), 3u);
     for (std::size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(printed[i + 1], observationJsonLine(parsed(sent[i]), CONFIGURED));
+        EXPECT_EQ(printed[i + 1], observationJsonLine(parsed(sent[i]), CONFIGURED, localUtcOffset));
+    // A logger in another zone needs the offset: Berlin is one or two hours
+    // ahead of UTC.
+    const std::size_t at = printed[1].find("\"time\":\"");
+    ASSERT_NE(at, std::string::npos) << printed[1];
+    const std::string zone = printed[1].substr(at + 24, 7);
+    EXPECT_TRUE(zone == ":00+01:" || zone == ":00+02:") << printed[1];
 }
 
 TEST_F(LiveCommand, ClockRequestsAreAnsweredWithThisMachinesTime)
 {
+    e2e::writeFile(config, std::string(CONFIG) + "[clock]\nsync = always\n");
     Simulator simulator(dir, {"--live-interval=0", "--upload-interval=0", "--clock-interval=300"});
     std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(),
                                      "live"};
@@ -110,6 +125,73 @@ TEST_F(LiveCommand, ClockRequestsAreAnsweredWithThisMachinesTime)
     int code = -1;
     EXPECT_TRUE(live.waitExit(&code));
     EXPECT_EQ(code, 0);
+}
+
+// A clock that is not known to be right is never passed on; `auto` asks the
+// kernel, as timedatectl does.
+TEST_F(LiveCommand, TheConsolesClockIsSetOnlyFromAClockThatIsRight)
+{
+    for (const char* sync : {"never", "auto"}) {
+        SCOPED_TRACE(sync);
+        e2e::writeFile(config, std::string(CONFIG) + "[clock]\nsync = " + sync + "\n");
+        Simulator simulator(dir, {"--live-interval=0", "--upload-interval=0", "--clock-interval=300"}, sync);
+        Process live({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(), "live"}, out,
+                     err);
+        EXPECT_TRUE(e2e::waitUntil([&] { return e2e::linesStartingWith(simulator.log(), "clock-request").size() >= 3; }))
+            << e2e::readFile(simulator.log());
+        const bool setExpected = std::string(sync) == "auto" && systemClockSynchronised();
+        if (setExpected) {
+            EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::linesStartingWith(simulator.log(), "clock ok").empty(); }));
+        } else {
+            EXPECT_TRUE(e2e::linesStartingWith(simulator.log(), "clock ").empty()) << e2e::readFile(simulator.log());
+        }
+        live.signal(SIGTERM);
+        int code = -1;
+        EXPECT_TRUE(live.waitExit(&code));
+        EXPECT_EQ(code, 0);
+        // Said once, only where `auto` found the clock unsynchronised.
+        const std::string said = "clock: this machine's clock is not synchronised";
+        const std::string errors = e2e::readFile(err);
+        const bool told = errors.find(said) != std::string::npos;
+        EXPECT_EQ(told, std::string(sync) == "auto" && !setExpected) << errors;
+        if (told) {
+            EXPECT_EQ(errors.find(said), errors.rfind(said)) << errors;
+        }
+    }
+}
+
+// One program at a time has the console: the second says who has it and
+// where the service's history is, and touches nothing.
+TEST_F(LiveCommand, ASecondProgramIsToldTheConsoleIsInUseAndByWhom)
+{
+    Simulator simulator(dir, {"--live-interval=200", "--upload-interval=0", "--history=20"});
+    Process first({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(), "live"}, out, err);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !outputLines(out).empty(); })) << e2e::readFile(err);
+    const std::string owner = "the console is in use by another program (pid " + std::to_string(first.id());
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"live"}, std::vector<std::string>{"export", "--whole-period", "-o", dir.path("x.xls")}}) {
+        std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket()};
+        args.insert(args.end(), command.begin(), command.end());
+        Process second(args, dir.path("second.out"), dir.path("second.err"));
+        int code = -1;
+        ASSERT_TRUE(second.waitExit(&code));
+        EXPECT_EQ(code, 1) << command[0];
+        const std::string said = e2e::readFile(dir.path("second.err"));
+        EXPECT_NE(said.find(owner), std::string::npos) << said;
+        EXPECT_NE(said.find("export --from-archive"), std::string::npos) << said;
+        EXPECT_NE(said.find("journalctl -u aerovane"), std::string::npos) << said;
+    }
+    EXPECT_FALSE(e2e::fileExists(dir.path("x.xls")));
+    // The console never heard of the second programs: one connection only.
+    EXPECT_TRUE(e2e::linesStartingWith(simulator.log(), "history-start").empty());
+    first.signal(SIGTERM);
+    int code = -1;
+    ASSERT_TRUE(first.waitExit(&code));
+    // Once the owner has gone, the console is free for the next.
+    Process next({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(), "live"},
+                 dir.path("next.out"), dir.path("next.err"));
+    EXPECT_TRUE(e2e::waitUntil([&] { return !outputLines(dir.path("next.out")).empty(); }))
+        << e2e::readFile(dir.path("next.err"));
 }
 
 // ---- Configuration -----------------------------------------------------------

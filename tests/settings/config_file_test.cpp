@@ -24,7 +24,7 @@ bool sameConfig(const AppConfig& a, const AppConfig& b)
             return false;
     }
     return a.archivePath == b.archivePath && a.reportFolder == b.reportFolder
-        && a.reportEveryMinutes == b.reportEveryMinutes;
+        && a.reportEveryMinutes == b.reportEveryMinutes && a.clockSync == b.clockSync;
 }
 
 int parse(const std::string& text, AppConfig& config, ConfigError& error)
@@ -87,6 +87,13 @@ TEST(ConfigFile, ReadsTheArchiveAndTheReport)
     ASSERT_EQ(parse("", config, error), 1);
     EXPECT_TRUE(config.reportFolder.empty());
     EXPECT_EQ(config.reportEveryMinutes, REPORT_EVERY_DEFAULT_MINUTES);
+    EXPECT_EQ(config.clockSync, ClockSync::whenSynchronised);
+    const std::pair<const char*, ClockSync> syncs[] = {
+        {"never", ClockSync::never}, {"always", ClockSync::always}, {"auto", ClockSync::whenSynchronised}};
+    for (const auto& [text, sync] : syncs) {
+        ASSERT_EQ(parse(std::string("[clock]\nsync = ") + text + "\n", config, error), 1) << error.message;
+        EXPECT_EQ(config.clockSync, sync) << text;
+    }
 }
 
 TEST(ConfigFile, AnEmptyFileKeepsTheBuiltInSettings)
@@ -127,6 +134,8 @@ TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
         {"[report]\nevery = 99999999999\n", 2, "1 to 1440"},
         {"[report]\nfolder =\n", 2, "folder is missing"},
         {"[archive]\nfile = a.sqlite\n", 2, "unknown key \"file\""},
+        {"[clock]\nsync = sometimes\n", 2, "auto, always or never"},
+        {"[clock]\nntp = on\n", 2, "unknown key \"ntp\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 40));

@@ -61,7 +61,7 @@ TempDir::~TempDir()
 }
 
 Process::Process(const std::vector<std::string>& args, const std::string& stdoutPath, const std::string& stderrPath,
-                 bool terminal)
+                 bool terminal, int pendingSignal)
 {
     std::vector<char*> arguments = argv(args);
     if (terminal) {
@@ -81,6 +81,14 @@ Process::Process(const std::vector<std::string>& args, const std::string& stdout
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        if (pendingSignal != 0) {
+            // A blocked signal stays pending through execv.
+            sigset_t only;
+            sigemptyset(&only);
+            sigaddset(&only, pendingSignal);
+            sigprocmask(SIG_BLOCK, &only, nullptr);
+            raise(pendingSignal);
+        }
         execv(arguments[0], arguments.data());
         _exit(127);
     }

@@ -35,9 +35,12 @@ class Process {
 public:
     // Starts args[0] with the rest as its arguments; stdout and stderr go
     // to the two files. `terminal`: stdout and stderr are a pseudo-terminal
-    // instead, whose output is collected into stdoutPath.
+    // instead, whose output is collected into stdoutPath. `pendingSignal`:
+    // the program starts with that signal blocked and already pending, as
+    // if a user pressed Ctrl-C at its first instruction (no race with its
+    // start-up).
     Process(const std::vector<std::string>& args, const std::string& stdoutPath, const std::string& stderrPath,
-            bool terminal = false);
+            bool terminal = false, int pendingSignal = 0);
     ~Process(); // kills a process still running
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
