@@ -15,8 +15,9 @@ packages="cmake ninja-build g++ make googletest libbenchmark-dev
 # faces (fonts-wine) are left out: Debian's Wine 8 does not look for them.
 packages="$packages fonts-liberation libxrender1 libxrandr2 libxinerama1"
 # The help document (groff -ms, Ghostscript's ps2pdf, netpbm for its
-# screenshots, poppler's pdftotext to check it) and the release zip.
-packages="$packages groff ghostscript netpbm poppler-utils zip"
+# screenshots, poppler's pdftotext to check it), the release zip, and
+# xdotool, which docs/help/take-screenshots.sh clicks the program with.
+packages="$packages groff ghostscript netpbm poppler-utils zip xdotool"
 # The Linux program's console access (hidapi, hidraw back end), its archive
 # (SQLite) and the browser that loads its report page in the tests (headless
 # Chromium, driven through ChromeDriver).

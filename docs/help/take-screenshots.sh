@@ -5,7 +5,9 @@
 # upload. Repeat it when the program's look changes, check the pictures, and
 # commit them; the build only converts them.
 #   sh docs/help/take-screenshots.sh [BUILD_DIR]     (default build/win)
-# Needs xdotool (apt-get install xdotool) besides the run script's packages.
+# Installs what it needs first (scripts/setup.sh: xdotool among the rest)
+# and runs the program in a prefix set up as the tests' is
+# (scripts/wine-prefix.sh: Arial is Liberation Sans, 96 DPI).
 # Clicks go to window positions of the 1008 x 578 main window; the pages'
 # layouts are fixed by their dialog templates.
 set -e
@@ -15,9 +17,10 @@ images="$PWD/docs/help/images"
 # On a private virtual display, so the pictures do not depend on the
 # caller's screen.
 if [ -z "$DISPLAY" ] || [ "$DISPLAY" != "$AEROVANE_PRIVATE_DISPLAY" ]; then
+  scripts/setup.sh
   exec scripts/private-display.sh sh "$0" "$build"
 fi
-command -v xdotool >/dev/null || { echo "xdotool is missing: apt-get install xdotool" >&2; exit 1; }
+command -v xdotool >/dev/null || { echo "xdotool is missing: run scripts/setup.sh" >&2; exit 1; }
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/aerovane-shots.XXXXXX")
 # A fresh prefix: default units and language, nothing stored.
