@@ -41,19 +41,21 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.conf.example DESTINAT
 
 # End-to-end tests: the real `aerovane` (or its shell library) against the
 # native simulator, each test file an executable of its own.
-file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
-add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
-target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
-target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
-                           AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
-aerovane_warnings(linux_test_support)
-foreach(source IN LISTS LINUX_TEST_SOURCES)
-  get_filename_component(name ${source} NAME_WE)
-  add_executable(${name} ${source})
-  target_link_libraries(${name} PRIVATE linux_test_support aerovane_linux SQLite::SQLite3 GTest::gtest_main)
-  add_dependencies(${name} aerovane aerovane-sim)
-  aerovane_warnings(${name})
-  gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60
-                       PROPERTIES TIMEOUT 180 LABELS linux SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
-endforeach()
-include(cmake/Report.cmake)
+if(AEROVANE_TESTS)
+  file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
+  add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
+  target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
+  target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
+                             AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  aerovane_warnings(linux_test_support)
+  foreach(source IN LISTS LINUX_TEST_SOURCES)
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(${name} ${source})
+    target_link_libraries(${name} PRIVATE linux_test_support aerovane_linux SQLite::SQLite3 GTest::gtest_main)
+    add_dependencies(${name} aerovane aerovane-sim)
+    aerovane_warnings(${name})
+    gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60
+                         PROPERTIES TIMEOUT 180 LABELS linux SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+  endforeach()
+  include(cmake/Report.cmake)
+endif()

@@ -1,11 +1,18 @@
 #!/bin/sh
 # Builds both trees and runs every test: the core natively (with sanitizers),
 # then the core again and the Win32 tests under Wine, then each fuzz target
-# for 30 s. Exits non-zero when anything fails or a fuzz target finds a fault.
+# for 30 s; and builds the Linux program alone, as on a Raspberry Pi, with
+# the test libraries hidden. Exits non-zero when anything fails or a fuzz
+# target finds a fault.
 cd "$(dirname "$0")/.." || exit 1
 scripts/setup.sh || exit 1
 scripts/build.sh || exit 1
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== the Linux program alone, without the test libraries =="
+pi_result=$(scripts/check-pi-build.sh)
+pi=$?
+printf '%s\n' "$pi_result"
 
 echo "== native tests =="
 ctest --test-dir build/native -j "$jobs" --output-on-failure > build/native-ctest.log 2>&1
@@ -27,4 +34,5 @@ echo "== summary =="
 grep -E '^fuzz' build/fuzz-run.log
 printf 'native: '; grep -E 'tests passed|tests failed' build/native-ctest.log | tail -n 1
 printf 'Windows (Wine): '; grep -E 'tests passed|tests failed' build/win-ctest.log | tail -n 1
-[ $native -eq 0 ] && [ $win -eq 0 ] && [ $fuzz -eq 0 ]
+printf '%s\n' "$pi_result" | head -n 1
+[ $native -eq 0 ] && [ $win -eq 0 ] && [ $fuzz -eq 0 ] && [ $pi -eq 0 ]
