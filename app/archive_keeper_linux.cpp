@@ -1,13 +1,13 @@
 #include "app/archive_keeper_linux.h"
 
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 
+#include "app/repeated_fault.h"
 #include "app/service_log_linux.h"
 #include "archive/archive.h"
 #include "report/report_command_linux.h"
@@ -19,9 +19,14 @@ namespace {
 // newest are dropped (and told) rather than memory grown without bound.
 constexpr std::size_t LIVE_QUEUE_LIMIT = 1000;
 
-void logLine(const std::string& text)
+// How the archive begins its note of each malformed record of a download.
+// The console keeps such a record and sends it at every download: the
+// downloads that bring one are counted as a repeated fault instead.
+constexpr char MALFORMED_RECORD_NOTE[] = "refused a malformed record from the console";
+
+void logLine(LogLevel level, const std::string& text)
 {
-    printServiceLog("archive: " + text);
+    printServiceLog(level, "archive: " + text);
 }
 
 } // namespace
@@ -35,8 +40,12 @@ struct ArchiveKeeper::State {
     std::deque<StationRecord> live;
     bool reportWanted = false;
     bool stopping = false;
-    unsigned long liveDropped = 0;
-    unsigned long liveFailures = 0; // in a row
+    RepeatedFault liveDropped; // under `lock`
+    // The rest belong to the thread.
+    RepeatedFault liveNotStored;
+    RepeatedFault reportNotWritten;
+    RepeatedFault malformedDownloads;
+    std::string firstMalformed; // the archive's note of this download's first
     // A merge handed over by mergeDownload, and its result.
     const StationRecord* mergeSlots = nullptr;
     std::size_t mergeCount = 0;
@@ -46,28 +55,64 @@ struct ArchiveKeeper::State {
     std::thread thread;
 
     void work();
+    void archiveNote(const std::string& text);
     void writeLive(const StationRecord& record);
+    void merge();
     void writeReport();
 };
 
+void ArchiveKeeper::State::archiveNote(const std::string& text)
+{
+    if (text.rfind(MALFORMED_RECORD_NOTE, 0) == 0) {
+        if (firstMalformed.empty())
+            firstMalformed = text;
+        return;
+    }
+    logLine(LogLevel::warning, text);
+}
+
 void ArchiveKeeper::State::writeLive(const StationRecord& record)
 {
-    // A full disk fails every observation: told when it starts and when it
-    // ends, not every few seconds.
+    // A full disk fails every observation, one every few seconds.
     if (archive->storeLive(record.text, sizeof record.text) == LiveOutcome::failed) {
-        if (liveFailures++ == 0)
-            logLine("live observations are not being stored: " + archive->lastError());
-    } else if (liveFailures != 0) {
-        logLine("live observations are stored again; " + std::to_string(liveFailures) + " were lost");
-        liveFailures = 0;
+        if (liveNotStored.happened())
+            logLine(LogLevel::error,
+                    "live observations are not being stored: " + archive->lastError() + liveNotStored.inARow());
+    } else if (const unsigned long lost = liveNotStored.ended()) {
+        logLine(LogLevel::info, "live observations are stored again; " + std::to_string(lost) + " were lost");
     }
+}
+
+void ArchiveKeeper::State::merge()
+{
+    firstMalformed.clear();
+    const int result = archive->mergeHistory(mergeSlots, mergeCount, *mergeCounts);
+    const unsigned long malformed = mergeCounts->malformed;
+    if (malformed > 0 && malformedDownloads.happened()) {
+        std::string line = firstMalformed.empty() ? std::string(MALFORMED_RECORD_NOTE) : firstMalformed;
+        if (malformed > 1)
+            line += ", and " + std::to_string(malformed - 1) + " more in this download";
+        logLine(LogLevel::warning, line + malformedDownloads.inARow());
+    } else if (malformed == 0 && result != 0) {
+        if (const unsigned long times = malformedDownloads.ended())
+            logLine(LogLevel::info,
+                    "a download without malformed records, after " + std::to_string(times) + " with some");
+    }
+    std::lock_guard<std::mutex> guard(lock);
+    mergeResult = result;
+    mergeWaiting = false;
+    changed.notify_all();
 }
 
 void ArchiveKeeper::State::writeReport()
 {
     std::string error;
-    if (!writeReportPage(*archive, reportFolder, units, error))
-        logLine("the report page was not written: " + error);
+    if (!writeReportPage(*archive, reportFolder, units, error)) {
+        if (reportNotWritten.happened())
+            logLine(LogLevel::warning, "the report page was not written: " + error + reportNotWritten.inARow());
+    } else if (const unsigned long times = reportNotWritten.ended()) {
+        logLine(LogLevel::info, "the report page is written again, after failing " + timesText(times));
+    }
 }
 
 void ArchiveKeeper::State::work()
@@ -82,15 +127,10 @@ void ArchiveKeeper::State::work()
             writeLive(record);
             guard.lock();
         } else if (mergeWaiting) {
-            const StationRecord* slots = mergeSlots;
-            const std::size_t count = mergeCount;
-            MergeCounts* counts = mergeCounts;
+            // mergeDownload waits meanwhile: the request stays as it is.
             guard.unlock();
-            const int result = archive->mergeHistory(slots, count, *counts);
+            merge();
             guard.lock();
-            mergeResult = result;
-            mergeWaiting = false;
-            changed.notify_all();
         } else if (stopping) {
             return;
         } else if (reportWanted) {
@@ -110,23 +150,25 @@ ArchiveKeeper::~ArchiveKeeper()
 int ArchiveKeeper::start(const std::string& path, const std::string& reportFolder, const UnitSettings& units,
                          std::string& error)
 {
-    if (!makeFolders(folderOf(path))) {
+    if (!makeFolders(folderOf(path), ARCHIVE_FOLDER_MODE)) {
         error = "cannot make the archive's folder " + folderOf(path) + ": " + std::strerror(errno);
         return 0;
     }
     auto archive = Archive::open(path, ArchiveAccess::write, error);
     if (!archive)
         return 0;
-    archive->setLog(logLine);
     state = new State;
+    archive->setLog([s = state](const std::string& text) { s->archiveNote(text); });
     state->archive = std::move(archive);
     state->reportFolder = reportFolder;
     state->units = units;
-    std::fprintf(stderr, "aerovane: archive %s: %ld records of the console, %ld live observations\n", path.c_str(),
-                 state->archive->countRows(RowSource::history), state->archive->countRows(RowSource::live));
+    printProgramNote(LogLevel::info, "archive " + path + ": "
+                                         + std::to_string(state->archive->countRows(RowSource::history))
+                                         + " records of the console, "
+                                         + std::to_string(state->archive->countRows(RowSource::live))
+                                         + " live observations");
     if (!reportFolder.empty())
-        std::fprintf(stderr, "aerovane: report page %s/%s\n", reportFolder.c_str(), REPORT_PAGE_NAME);
-    std::fflush(stderr);
+        printProgramNote(LogLevel::info, "report page " + reportFolder + "/" + REPORT_PAGE_NAME);
     state->thread = std::thread([s = state] { s->work(); });
     return 1;
 }
@@ -139,16 +181,25 @@ void ArchiveKeeper::storeLive(const std::uint8_t* record)
     // The assembly buffer holds the terminated line; its size is a record's.
     std::memcpy(copy.text, record, sizeof copy.text);
     copy.text[sizeof copy.text - 1] = '\0';
+    std::string note;
+    LogLevel level = LogLevel::info;
     {
         std::lock_guard<std::mutex> guard(state->lock);
         if (state->live.size() >= LIVE_QUEUE_LIMIT) {
-            if (state->liveDropped++ == 0)
-                logLine("the disk is too slow: live observations are being dropped");
-            return;
+            if (state->liveDropped.happened()) {
+                level = LogLevel::warning;
+                note = "the disk is too slow: live observations are being dropped" + state->liveDropped.inARow();
+            }
+        } else {
+            if (const unsigned long dropped = state->liveDropped.ended())
+                note = "live observations are queued again; " + std::to_string(dropped) + " were dropped";
+            state->live.push_back(copy);
         }
-        state->live.push_back(copy);
     }
     state->changed.notify_all();
+    // Told outside the lock: the archive's thread must not wait on the log.
+    if (!note.empty())
+        logLine(level, note);
 }
 
 int ArchiveKeeper::mergeDownload(const StationRecord* slots, std::size_t count, MergeCounts& counts)
@@ -163,7 +214,7 @@ int ArchiveKeeper::mergeDownload(const StationRecord* slots, std::size_t count, 
     state->changed.notify_all();
     state->changed.wait(guard, [&] { return !state->mergeWaiting; });
     if (state->mergeResult == 0)
-        logLine("the download was not merged completely: " + state->archive->lastError());
+        logLine(LogLevel::error, "the download was not merged completely: " + state->archive->lastError());
     return state->mergeResult;
 }
 

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "app/cli_options.h"
+#include "app/exit_codes.h"
 #include "app/service_linux.h"
+#include "app/service_log_linux.h"
 #include "app/stop_signal_linux.h"
 #include "dashboard/live_command_linux.h"
 #include "link/station_link_linux.h"
@@ -14,12 +16,6 @@
 #include "resources/resource_ids.h"
 #include "settings/config_linux.h"
 
-namespace {
-
-constexpr int EXIT_USAGE = 2;
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     // Before any thread exists, so that all of them leave the two signals
@@ -28,20 +24,20 @@ int main(int argc, char** argv)
     CliOptions options;
     std::string error;
     if (!parseCommandLine(argc, argv, options, error)) {
-        std::fprintf(stderr, "aerovane: %s\n", error.c_str());
+        printProgramNote(LogLevel::error, error);
         return EXIT_USAGE;
     }
     if (options.command == CliCommand::help) {
         std::fputs(CLI_USAGE, stdout);
-        return 0;
+        return EXIT_DONE;
     }
     if (options.command == CliCommand::version) {
         std::printf("aerovane %s\n", AEROVANE_VERSION_TEXT);
-        return 0;
+        return EXIT_DONE;
     }
     AppConfig config = defaultAppConfig();
     if (!loadConfig(options.configPath, !options.configPath.empty(), config))
-        return EXIT_USAGE;
+        return EXIT_CONFIG;
     setCurrentUnitSettings(config.units);
     setConsoleClockSync(config.clockSync);
     switch (options.command) {

@@ -1,14 +1,15 @@
 #include "app/service_linux.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include "app/archive_keeper_linux.h"
+#include "app/exit_codes.h"
 #include "app/service_log_linux.h"
 #include "app/stop_signal_linux.h"
 #include "archive/archive.h"
+#include "archive/archive_refusal.h"
 #include "link/history_download_linux.h"
 #include "link/link_flags.h"
 #include "link/messages.h"
@@ -39,15 +40,17 @@ void onMessage(void*, unsigned message, std::intptr_t lParam)
         keeper.storeLive(reinterpret_cast<const std::uint8_t*>(lParam));
 }
 
-void onNote(void*, const char* text)
+void onNote(void*, bool problem, const char* text)
 {
-    printServiceLog(text);
+    printServiceLog(problem ? LogLevel::warning : LogLevel::info, text);
 }
 
-void onConnection(void* context, bool present, const char* why)
+// With the journal's priority: an absent console is a problem worth a
+// warning.
+void onConnection(void*, bool present, const char* why)
 {
     noteDownloadConnection(download, present);
-    reportConnectionOnStderr(context, present, why);
+    printProgramNote(present ? LogLevel::info : LogLevel::warning, connectionText(present, why));
 }
 
 const char* downloadFailure(DownloadResult result)
@@ -130,7 +133,7 @@ int downloadAndMerge(ReportTimer& reports)
     // good.
     auto* slots = static_cast<StationRecord*>(std::calloc(HISTORY_SLOT_COUNT, sizeof(StationRecord)));
     if (!slots) {
-        printServiceLog("archive: no memory for a download");
+        printServiceLog(LogLevel::error, "archive: no memory for a download");
         return DOWNLOAD_RETRY_SECONDS;
     }
     setLinkHistory(slots, HISTORY_SLOT_COUNT, SERVICE_HISTORY_QUIET_MS);
@@ -158,7 +161,7 @@ int downloadAndMerge(ReportTimer& reports)
             next = result == DownloadResult::wentQuiet ? DOWNLOAD_AFTER_QUIET_SECONDS : DOWNLOAD_EVERY_SECONDS;
         }
     } else if (result != DownloadResult::stopped) {
-        printServiceLog(std::string("archive: no download: ") + downloadFailure(result));
+        printServiceLog(LogLevel::warning, std::string("archive: no download: ") + downloadFailure(result));
         if (result == DownloadResult::noHistory)
             next = DOWNLOAD_EVERY_SECONDS;
     }
@@ -172,17 +175,18 @@ int runService(const CliOptions& options, const AppConfig& config)
 {
     startUploads(options, config);
     std::string error;
-    if (!keeper.start(archivePathFor(options, config), config.reportFolder, config.units, error)) {
-        std::fprintf(stderr, "aerovane: %s\n", error.c_str());
+    const std::string archive = archivePathFor(options, config);
+    if (!keeper.start(archive, config.reportFolder, config.units, error)) {
+        printProgramNote(LogLevel::error, error);
         stopUploads();
-        return 1;
+        return exitCodeFor(archiveRefusal(archive, ArchiveAccess::write));
     }
     if (!startStationLink(options.consolePath.c_str(), nullptr, 0, historyWanted,
                           LinkEvents{onConnection, onMessage, nullptr, onNote})) {
-        std::fprintf(stderr, "aerovane: cannot start the reader\n");
+        printProgramNote(LogLevel::error, "cannot start the reader");
         stopUploads();
         keeper.stop();
-        return 1;
+        return EXIT_REFUSED;
     }
     Clock::time_point nextDownload = Clock::now();
     ReportTimer reports{Clock::now(), std::chrono::minutes(config.reportEveryMinutes)};
@@ -201,6 +205,6 @@ int runService(const CliOptions& options, const AppConfig& config)
     stopStationLink();
     stopUploads();
     keeper.stop();
-    std::fprintf(stderr, "aerovane: service stopped\n");
-    return 0;
+    printProgramNote(LogLevel::info, "service stopped");
+    return EXIT_DONE;
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/exit_codes.h"
 #include "app/stop_signal_linux.h"
 #include "dashboard/live_json.h"
 #include "dashboard/live_line.h"
@@ -62,14 +63,14 @@ int runLive(const CliOptions& options)
     if (!startStationLink(options.consolePath.c_str(), nullptr, 0, nullptr,
                           LinkEvents{reportConnectionOnStderr, onMessage, &live})) {
         std::fprintf(stderr, "aerovane: cannot start the reader\n");
-        return 1;
+        return EXIT_REFUSED;
     }
     // A console another program owns is not shared: said once, and done.
-    int code = 0;
+    int code = EXIT_DONE;
     while (!sleepUnlessStopped(LIVE_OWNER_LOOK_MS)) {
         if (consoleHeldByAnother()) {
             reportConsoleInUse();
-            code = 1;
+            code = EXIT_REFUSED;
             break;
         }
     }

@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "app/exit_codes.h"
 #include "app/stop_signal_linux.h"
 #include "archive/archive.h"
 #include "settings/data_paths_linux.h"
@@ -140,7 +141,7 @@ int writeRecords(const CliOptions& options, ExportSource source, bool (*failed)(
     std::FILE* file = createReplacing(options.output, replacing);
     if (!file) {
         refuse(L"write file failed !");
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     Writing writing;
     writing.options = &options;
@@ -161,19 +162,19 @@ int writeRecords(const CliOptions& options, ExportSource source, bool (*failed)(
     if (writing.outcome == ExportOutcome::written && failed && failed(source.context)) {
         abandonReplacing(replacing);
         refuse("the archive could not be read to its end; no file written");
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     if (writing.outcome == ExportOutcome::written) {
         if (commitReplacing(replacing))
-            return EXPORT_EXIT_DONE;
+            return EXIT_DONE;
         refuse(L"write file failed !");
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     abandonReplacing(replacing);
     if (writing.outcome == ExportOutcome::cancelled)
-        return EXPORT_EXIT_STOPPED;
+        return EXIT_STOPPED;
     refuse(L"write file failed !");
-    return EXPORT_EXIT_REFUSED;
+    return EXIT_REFUSED;
 }
 
 void showProgress(void* context, unsigned long received, unsigned long total)
@@ -203,9 +204,9 @@ int fetchHistory(Progress& progress)
     switch (result) {
     case DownloadResult::done:
     case DownloadResult::wentQuiet: // the lost records are told with the file
-        return EXPORT_EXIT_DONE;
+        return EXIT_DONE;
     case DownloadResult::stopped:
-        return EXPORT_EXIT_STOPPED;
+        return EXIT_STOPPED;
     case DownloadResult::noConnection:
         refuse("No connection");
         break;
@@ -222,7 +223,7 @@ int fetchHistory(Progress& progress)
         refuse("the console stopped the transfer");
         break;
     }
-    return EXPORT_EXIT_REFUSED;
+    return EXIT_REFUSED;
 }
 
 // The period as bounds on the archive's ISO times: whole days, both
@@ -260,10 +261,11 @@ bool archiveFailed(void* context)
 int exportFromArchive(const CliOptions& options, const AppConfig& config)
 {
     std::string error;
-    auto archive = Archive::open(archivePathFor(options, config), ArchiveAccess::read, error);
+    const std::string path = archivePathFor(options, config);
+    auto archive = Archive::open(path, ArchiveAccess::read, error);
     if (!archive) {
         refuse(error.c_str());
-        return EXPORT_EXIT_REFUSED;
+        return exitCodeFor(archiveRefusal(path, ArchiveAccess::read));
     }
     std::string from;
     std::string to;
@@ -284,7 +286,7 @@ int runExport(const CliOptions& options, const AppConfig& config)
     const ExportCheck check = checkExportRequest(form, exportRequest);
     if (check != ExportCheck::accepted) {
         refuse(exportCheckMessage(check));
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     // The page takes 2018-2-31 and a start after the end (and exports
     // nothing); typed on a command line they are mistakes worth saying.
@@ -292,19 +294,19 @@ int runExport(const CliOptions& options, const AppConfig& config)
     if (period == PeriodCheck::noSuchStartDate || period == PeriodCheck::noSuchEndDate) {
         const std::string& date = period == PeriodCheck::noSuchStartDate ? options.from : options.to;
         refuse(("there is no such day as " + date).c_str());
-        return EXPORT_EXIT_USAGE;
+        return EXIT_USAGE;
     }
     if (period == PeriodCheck::endsBeforeStart) {
         refuse(("the period ends (" + options.to + ") before it starts (" + options.from + ")").c_str());
-        return EXPORT_EXIT_USAGE;
+        return EXIT_USAGE;
     }
     if (!setExportPath(options.output)) {
         refuse(L"File name error!");
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     if (!looksWritable(options.output)) {
         refuse(L"write file failed !");
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     if (options.fromArchive) {
         const int result = exportFromArchive(options, config);
@@ -316,22 +318,22 @@ int runExport(const CliOptions& options, const AppConfig& config)
     auto* slots = static_cast<StationRecord*>(std::calloc(HISTORY_SLOT_COUNT, sizeof(StationRecord)));
     if (!slots) {
         refuse(L"write file failed !");
-        return EXPORT_EXIT_REFUSED;
+        return EXIT_REFUSED;
     }
     Progress progress{isatty(STDERR_FILENO) == 1, false};
-    int result = EXPORT_EXIT_REFUSED;
+    int result = EXIT_REFUSED;
     if (!startStationLink(options.consolePath.c_str(), slots, HISTORY_SLOT_COUNT, exportPath,
                           LinkEvents{onConnection, onMessage, nullptr})) {
         refuse("cannot start the reader");
     } else {
         result = fetchHistory(progress);
-        if (result == EXPORT_EXIT_DONE) {
+        if (result == EXIT_DONE) {
             std::size_t count = historyTotal;
             if (count > HISTORY_SLOT_COUNT)
                 count = HISTORY_SLOT_COUNT;
             SlotSource source{slots, count, 0};
             result = writeRecords(options, slotExportSource(source), nullptr, true);
-            if (result == EXPORT_EXIT_DONE)
+            if (result == EXIT_DONE)
                 tellLostRecords(slots, count);
         }
         stopStationLink();

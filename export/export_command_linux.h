@@ -9,11 +9,8 @@
 #include "app/cli_options.h"
 #include "settings/config_file.h"
 
-// Exit codes.
-constexpr int EXPORT_EXIT_DONE = 0;
-constexpr int EXPORT_EXIT_REFUSED = 1;   // bad request, no console, no history, file not written
-constexpr int EXPORT_EXIT_USAGE = 2;     // a date that does not exist, a period ending before it starts
-constexpr int EXPORT_EXIT_STOPPED = 130; // Ctrl-C or SIGTERM, as a shell reports SIGINT
-
-// From the console, or with --from-archive from the archive.
+// From the console, or with --from-archive from the archive. Exit codes
+// (app/exit_codes.h): EXIT_REFUSED for a bad request, no console, no
+// history or a file not written; EXIT_USAGE for a date that does not exist
+// or a period ending before it starts; EXIT_STOPPED after Ctrl-C.
 int runExport(const CliOptions& options, const AppConfig& config);

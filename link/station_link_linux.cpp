@@ -59,10 +59,10 @@ int writeCommand(void*, const CommandReport& command)
     return sendCommand(command);
 }
 
-void tellNote(const Link& self, const char* text)
+void tellNote(const Link& self, bool problem, const char* text)
 {
     if (self.events.note) {
-        self.events.note(self.events.context, text);
+        self.events.note(self.events.context, problem, text);
     } else {
         std::fprintf(stderr, "aerovane: %s\n", text);
         std::fflush(stderr);
@@ -77,7 +77,8 @@ bool clockMayBeSet(Link& self)
     const ClockSync sync = clockSync;
     const bool allowed = sync == ClockSync::always || (sync == ClockSync::whenSynchronised && systemClockSynchronised());
     if (sync == ClockSync::whenSynchronised && allowed != self.clockAllowed) {
-        tellNote(self, allowed ? "clock: this machine's clock is synchronised: the console's clock is set again"
+        tellNote(self, !allowed,
+                 allowed ? "clock: this machine's clock is synchronised: the console's clock is set again"
                                : "clock: this machine's clock is not synchronised: the console's clock is left "
                                  "alone (set [clock] sync = always where there is no network time)");
     }
@@ -286,13 +287,17 @@ void reportConsoleInUse()
     std::fflush(stderr);
 }
 
-void reportConnectionOnStderr(void*, bool present, const char* why)
+std::string connectionText(bool present, const char* why)
 {
     if (present)
-        std::fprintf(stderr, "aerovane: console connected\n");
-    else
-        std::fprintf(stderr, "aerovane: No connection (%s); looking again every %d s\n", why,
-                     CONSOLE_RETRY_MS / 1000);
+        return "console connected";
+    return std::string("No connection (") + why + "); looking again every " + std::to_string(CONSOLE_RETRY_MS / 1000)
+         + " s";
+}
+
+void reportConnectionOnStderr(void*, bool present, const char* why)
+{
+    std::fprintf(stderr, "aerovane: %s\n", connectionText(present, why).c_str());
     std::fflush(stderr);
 }
 

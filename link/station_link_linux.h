@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "link/commands.h"
 #include "link/report_reader.h"
@@ -30,8 +31,9 @@ struct LinkEvents {
     // comes here.
     void (*message)(void* context, unsigned message, std::intptr_t lParam);
     void* context;
-    // A note for the user or the log (no newline); null: stderr.
-    void (*note)(void* context, const char* text) = nullptr;
+    // A note for the user or the log (no newline), `problem` when it tells
+    // of one; null: stderr.
+    void (*note)(void* context, bool problem, const char* text) = nullptr;
 };
 
 // When clock requests are answered (the configuration's [clock] sync).
@@ -57,8 +59,10 @@ int startStationLink(const char* consolePath, StationRecord* historySlots, std::
 void setLinkHistory(StationRecord* historySlots, std::size_t historySlotCount,
                     std::uint32_t quietMs = HISTORY_QUIET_MS);
 
-// A LinkEvents.connection that tells the user on stderr: "console
-// connected", or "No connection (why); looking again every 2 s".
+// "console connected", or "No connection (why); looking again every 2 s".
+std::string connectionText(bool present, const char* why);
+
+// A LinkEvents.connection that tells the user connectionText on stderr.
 void reportConnectionOnStderr(void* context, bool present, const char* why);
 
 // Whether the last look for the console found it owned by another program

@@ -4,9 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/exit_codes.h"
 #include "app/stop_signal_linux.h"
 #include "archive/archive.h"
-#include "export/export_command_linux.h"
 #include "export/replace_file_linux.h"
 #include "readings/local_zone_linux.h"
 #include "report/report_page.h"
@@ -59,7 +59,7 @@ int replaceFile(const std::string& target, const std::string& text, StopCheck st
 int writeReportPage(Archive& archive, const std::string& folder, const UnitSettings& units, std::string& error,
                     StopCheck stopRequested)
 {
-    if (!makeFolders(folder)) {
+    if (!makeFolders(folder, REPORT_FOLDER_MODE)) {
         error = failure("cannot make the folder", folder);
         return 0;
     }
@@ -95,9 +95,15 @@ int writeReportPage(Archive& archive, const std::string& folder, const UnitSetti
 int runReport(const CliOptions& options, const AppConfig& config)
 {
     std::string error;
-    auto archive = Archive::open(archivePathFor(options, config), ArchiveAccess::read, error);
-    if (archive && writeReportPage(*archive, options.output, config.units, error, stopSignalled))
-        return 0;
-    std::fprintf(stderr, "aerovane: %s\n", error.c_str());
-    return error == REPORT_STOPPED ? EXPORT_EXIT_STOPPED : 1;
+    const std::string path = archivePathFor(options, config);
+    auto archive = Archive::open(path, ArchiveAccess::read, error);
+    if (!archive) {
+        std::fprintf(stderr, "aerovane: %s\n", error.c_str());
+        return exitCodeFor(archiveRefusal(path, ArchiveAccess::read));
+    }
+    if (!writeReportPage(*archive, options.output, config.units, error, stopSignalled)) {
+        std::fprintf(stderr, "aerovane: %s\n", error.c_str());
+        return error == REPORT_STOPPED ? EXIT_STOPPED : EXIT_REFUSED;
+    }
+    return EXIT_DONE;
 }

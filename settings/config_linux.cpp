@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+#include "app/service_log_linux.h"
+
 namespace {
 
 // A configuration is a few hundred bytes; anything near this is not one.
@@ -66,22 +68,18 @@ int loadConfig(const std::string& given, bool givenOnCommandLine, AppConfig& con
         return 1;
     std::string text;
     if (!readWhole(path, text)) {
-        std::fprintf(stderr, "aerovane: cannot read %s: %s\n", path.c_str(), std::strerror(errno));
+        printProgramNote(LogLevel::error, "cannot read " + path + ": " + std::strerror(errno));
         return 0;
     }
     ConfigError error{};
     if (!parseConfig(text.data(), text.size(), config, error)) {
-        if (error.line > 0)
-            std::fprintf(stderr, "aerovane: %s:%d: %s\n", path.c_str(), error.line, error.message);
-        else
-            std::fprintf(stderr, "aerovane: %s: %s\n", path.c_str(), error.message);
+        const std::string where = error.line > 0 ? path + ":" + std::to_string(error.line) : path;
+        printProgramNote(LogLevel::error, where + ": " + error.message);
         return 0;
     }
     struct stat info{};
     if (configHoldsKey(config) && stat(path.c_str(), &info) == 0 && (info.st_mode & S_IROTH) != 0)
-        std::fprintf(stderr,
-                     "aerovane: warning: %s holds a station key and can be read by every user "
-                     "(chmod o-r %s)\n",
-                     path.c_str(), path.c_str());
+        printProgramNote(LogLevel::warning, "warning: " + path + " holds a station key and can be read by every "
+                                                "user (chmod o-r " + path + ")");
     return 1;
 }

@@ -20,7 +20,7 @@ std::string archivePathFor(const CliOptions& options, const AppConfig& config)
     return "archive.sqlite";
 }
 
-int makeFolders(const std::string& folder)
+int makeFolders(const std::string& folder, unsigned mode)
 {
     struct stat info{};
     if (folder.empty() || stat(folder.c_str(), &info) == 0) {
@@ -31,9 +31,11 @@ int makeFolders(const std::string& folder)
         return 1;
     }
     const std::string parent = folderOf(folder);
-    if (parent != folder && !makeFolders(parent))
+    if (parent != folder && !makeFolders(parent, mode))
         return 0;
-    return mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST;
+    if (mkdir(folder.c_str(), static_cast<mode_t>(mode)) != 0)
+        return errno == EEXIST;
+    return chmod(folder.c_str(), static_cast<mode_t>(mode)) == 0;
 }
 
 std::string folderOf(const std::string& path)

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/exit_codes.h"
 #include "export/export_file.h"
 #include "tests/support/process_linux.h"
 #include "tests/support/whole_period_request.h"
@@ -314,7 +315,7 @@ TEST_F(ArchiveCommands, RefusalsSayWhy)
                    dir.path("second.out"), dir.path("second.err"));
     int code = 0;
     ASSERT_TRUE(second.waitExit(&code));
-    EXPECT_EQ(code, 1);
+    EXPECT_EQ(code, EXIT_ARCHIVE_IN_USE);
     EXPECT_NE(e2e::readFile(dir.path("second.err")).find("in use by another aerovane run"), std::string::npos);
     stopService(service);
 }

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/exit_codes.h"
 #include "dashboard/live_json.h"
 #include "dashboard/live_line.h"
 #include "link/station_link_linux.h"
@@ -202,7 +203,7 @@ TEST_F(LiveCommand, AMalformedConfigurationStopsTheProgramAtItsLine)
     Process live({e2e::aerovaneBinary(), "--config=" + config, "--console=" + dir.path("none"), "live"}, out, err);
     int code = -1;
     ASSERT_TRUE(live.waitExit(&code));
-    EXPECT_EQ(code, 2);
+    EXPECT_EQ(code, EXIT_CONFIG);
     EXPECT_EQ(e2e::readFile(err), "aerovane: " + config + ":3: unknown unit \"Kelvin\"\n");
     EXPECT_EQ(e2e::readFile(out), "");
 }
