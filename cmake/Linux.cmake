@@ -46,7 +46,8 @@ if(AEROVANE_TESTS)
   add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
   target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
   target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
-                             AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+                             AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                             AEROVANE_UNIT_FILE="${CMAKE_BINARY_DIR}/aerovane.service")
   aerovane_warnings(linux_test_support)
   foreach(source IN LISTS LINUX_TEST_SOURCES)
     get_filename_component(name ${source} NAME_WE)

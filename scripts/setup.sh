@@ -22,6 +22,9 @@ packages="$packages groff ghostscript netpbm poppler-utils zip xdotool"
 # (SQLite) and the browser that loads its report page in the tests (headless
 # Chromium, driven through ChromeDriver).
 packages="$packages libhidapi-dev libsqlite3-dev chromium chromium-driver"
+# systemd-analyze, which checks the service's unit and scores its sandbox
+# offline (no running systemd needed).
+packages="$packages systemd"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
