@@ -6,6 +6,7 @@
 #include <cstring>
 #include <thread>
 
+#include "upload/bounded_look_up.h"
 #include "upload/reply_classification.h"
 
 namespace {
@@ -46,7 +47,15 @@ bool setTimeoutBounded(SocketHandle socket, int (*set)(SocketHandle, int), const
 TransportHooks defaultTransportHooks()
 {
     return TransportHooks{UPLOAD_TIMEOUT_MS, LOOK_UP_PAUSE_MS, sleepFor, writeToStandardOutput, lookUpHostV4,
-                          nullptr, nullptr, nullptr};
+                          nullptr, nullptr, nullptr, 0, 0};
+}
+
+TransportHooks boundedTransportHooks()
+{
+    TransportHooks hooks = defaultTransportHooks();
+    hooks.lookUpTimeoutMs = UPLOAD_TIMEOUT_MS;
+    hooks.connectTimeoutMs = UPLOAD_TIMEOUT_MS;
+    return hooks;
 }
 
 HttpConnection emptyConnection()
@@ -64,7 +73,10 @@ int openConnection(HttpConnection& connection, const char* host, int port, const
     connection = emptyConnection();
     connection.socketsStarted = 1;
     std::uint8_t address[4];
-    if (!hooks.lookUp || !hooks.lookUp(host, address)) {
+    const int found = !hooks.lookUp                 ? 0
+                      : hooks.lookUpTimeoutMs > 0 ? lookUpWithin(hooks.lookUp, host, address, hooks.lookUpTimeoutMs)
+                                                  : hooks.lookUp(host, address);
+    if (!found) {
         closeConnection(connection);
         return -2;
     }
@@ -79,11 +91,11 @@ int openConnection(HttpConnection& connection, const char* host, int port, const
     return 0;
 }
 
-int connectOnce(HttpConnection& connection)
+int connectOnce(HttpConnection& connection, int timeoutMs)
 {
     if (connection.connected)
         return 1;
-    if (connection.socket == NO_SOCKET || connectSocket(connection.socket, connection.address) != 0)
+    if (connection.socket == NO_SOCKET || connectSocket(connection.socket, connection.address, timeoutMs) != 0)
         return -1;
     connection.connected = 1;
     return 0;
@@ -153,7 +165,7 @@ long receiveAll(HttpConnection& connection, const TransportHooks& hooks, char** 
 
 int exchange(HttpConnection& connection, const char* request, UploadService service, const TransportHooks& hooks)
 {
-    if (connectOnce(connection) < 0)
+    if (connectOnce(connection, hooks.connectTimeoutMs) < 0)
         return 0;
     if (sendAll(connection, request, std::strlen(request), hooks) < 0)
         return 0;

@@ -1,6 +1,7 @@
 // Delivers one upload request over plain HTTP and tells whether the service
 // took it. Runs on the upload worker; every call blocks, each send and
-// receive for at most the time-out. Portable: the socket calls are those of
+// receive for at most the time-out, and with boundedTransportHooks() each
+// look-up and connect too. Portable: the socket calls are those of
 // socket_calls.h.
 #pragma once
 
@@ -49,11 +50,20 @@ struct TransportHooks {
     // call only. Null: nobody looks (the Linux service logs the reason of
     // a refusal from it).
     void (*reportReply)(void* context, UploadService service, const char* reply, std::size_t length);
+    // Above 0: each look-up (on a helper thread, bounded_look_up.h) and
+    // each connect is given up after that long. 0: they take as long as the
+    // system lets them, as the Windows program's do.
+    int lookUpTimeoutMs;
+    int connectTimeoutMs;
 };
 
 // UPLOAD_TIMEOUT_MS, LOOK_UP_PAUSE_MS sleeps, standard output,
-// lookUpHostV4, no report.
+// lookUpHostV4, no report, the system's own look-up and connect time-outs:
+// the Windows program's.
 TransportHooks defaultTransportHooks();
+// The same with the look-up and the connect bounded by UPLOAD_TIMEOUT_MS as
+// well: the Linux service's, where nothing may wait without a limit.
+TransportHooks boundedTransportHooks();
 
 // A record holding nothing: no socket, not connected, no sockets start-up.
 HttpConnection emptyConnection();
@@ -62,8 +72,9 @@ HttpConnection emptyConnection();
 // or -1 (start-up failed), -2 (look-up failed) or -3 (no socket); on a
 // failure the record holds nothing, its start-up already matched.
 int openConnection(HttpConnection& connection, const char* host, int port, const TransportHooks& hooks);
-// 1 when already connected, 0 when connected now, -1 when connect failed.
-int connectOnce(HttpConnection& connection);
+// 1 when already connected, 0 when connected now, -1 when connect failed
+// or, with timeoutMs above 0, did not complete within it.
+int connectOnce(HttpConnection& connection, int timeoutMs);
 // Sends all `length` bytes. Returns length, or -1 ("send timeout!" when a
 // time-out cut it short).
 long sendAll(HttpConnection& connection, const char* bytes, std::size_t length, const TransportHooks& hooks);

@@ -45,9 +45,9 @@ SocketHandle openStreamSocket()
     return systemOpenStreamSocket();
 }
 
-int connectSocket(SocketHandle socket, const Ipv4Endpoint& peer)
+int connectSocket(SocketHandle socket, const Ipv4Endpoint& peer, int milliseconds)
 {
-    return systemConnect(socket, peer);
+    return systemConnect(socket, peer, milliseconds);
 }
 
 int setSendTimeout(SocketHandle socket, int milliseconds)

@@ -26,14 +26,15 @@ void stopSockets();
 // prove the pairing.
 int socketStartsOutstanding();
 
-// gethostbyname: the first IPv4 address of host into address. Returns 1
-// when found, 0 otherwise.
+// The first IPv4 address of host into address (gethostbyname on Windows,
+// getaddrinfo elsewhere). Returns 1 when found, 0 otherwise.
 int lookUpHostV4(const char* host, std::uint8_t address[4]);
 
 // A TCP socket (AF_INET, SOCK_STREAM, protocol 0), or NO_SOCKET.
 SocketHandle openStreamSocket();
-// 0 when connected, -1 when connect failed.
-int connectSocket(SocketHandle socket, const Ipv4Endpoint& peer);
+// 0 when connected, -1 when connect failed or, with milliseconds above 0,
+// did not complete within them. 0 milliseconds: the system's own time-out.
+int connectSocket(SocketHandle socket, const Ipv4Endpoint& peer, int milliseconds);
 
 // SO_SNDTIMEO / SO_RCVTIMEO in milliseconds. 0 when set, -1 when not.
 int setSendTimeout(SocketHandle socket, int milliseconds);

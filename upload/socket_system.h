@@ -20,13 +20,15 @@ enum SystemCallEnd : int {
 int systemStartSockets();
 void systemStopSockets();
 
-// gethostbyname's first IPv4 address. 1 when found.
+// The resolver's first IPv4 address: gethostbyname on Windows, getaddrinfo
+// elsewhere (safe on several threads at once). 1 when found.
 int systemLookUpHostV4(const char* host, std::uint8_t address[4]);
 
 // socket(AF_INET, SOCK_STREAM, 0), or NO_SOCKET.
 SocketHandle systemOpenStreamSocket();
-// 0 when connected, -1 otherwise.
-int systemConnect(SocketHandle socket, const Ipv4Endpoint& peer);
+// 0 when connected, -1 otherwise. milliseconds above 0: given up after that
+// long, the socket left blocking as before; 0: the system's own time-out.
+int systemConnect(SocketHandle socket, const Ipv4Endpoint& peer, int milliseconds);
 
 // SO_SNDTIMEO (send true) or SO_RCVTIMEO in milliseconds; 0 when set.
 int systemSetTimeout(SocketHandle socket, bool send, int milliseconds);

@@ -50,14 +50,35 @@ SocketHandle systemOpenStreamSocket()
     return s != INVALID_SOCKET ? static_cast<SocketHandle>(s) : NO_SOCKET;
 }
 
-int systemConnect(SocketHandle socket, const Ipv4Endpoint& peer)
+int systemConnect(SocketHandle socket, const Ipv4Endpoint& peer, int milliseconds)
 {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(peer.port);
     std::memcpy(&address.sin_addr, peer.address, 4);
-    return connect(native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == SOCKET_ERROR ? -1
-                                                                                                               : 0;
+    const auto* to = reinterpret_cast<const sockaddr*>(&address);
+    if (milliseconds <= 0)
+        return connect(native(socket), to, sizeof address) == SOCKET_ERROR ? -1 : 0;
+    // Not blocking for the connect only, then select: Winsock 1.1 has no
+    // poll.
+    u_long nonBlocking = 1;
+    if (ioctlsocket(native(socket), FIONBIO, &nonBlocking) != 0)
+        return -1;
+    int result = connect(native(socket), to, sizeof address) == SOCKET_ERROR ? -1 : 0;
+    if (result != 0 && WSAGetLastError() == WSAEWOULDBLOCK) {
+        fd_set connected;
+        fd_set failed;
+        FD_ZERO(&connected);
+        FD_ZERO(&failed);
+        FD_SET(native(socket), &connected);
+        FD_SET(native(socket), &failed);
+        timeval wait{milliseconds / 1000, (milliseconds % 1000) * 1000};
+        result = select(0, nullptr, &connected, &failed, &wait) > 0 && FD_ISSET(native(socket), &connected) ? 0 : -1;
+    }
+    u_long blocking = 0;
+    if (ioctlsocket(native(socket), FIONBIO, &blocking) != 0)
+        return -1;
+    return result;
 }
 
 int systemSetTimeout(SocketHandle socket, bool send, int milliseconds)

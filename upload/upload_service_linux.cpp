@@ -3,36 +3,34 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include <time.h>
+
+#include "app/service_log_linux.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
 #include "link/station_link_linux.h"
 #include "upload/http_transport.h"
 #include "upload/upload_log.h"
+#include "upload/upload_queue.h"
 #include "upload/upload_requests.h"
 
 namespace {
 
-// Requests wait here while one is being delivered; a service that stays
-// unreachable must not make them pile up without bound.
-constexpr std::size_t QUEUE_LIMIT = 32;
 // At a stop, an upload in flight is given this long to finish.
 constexpr int STOP_GRACE_MS = 2000;
-
-struct PendingUpload {
-    UploadService service;
-    std::string request;
-};
 
 struct Service {
     AppConfig config;
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<PendingUpload> queue;
+    // Requests wait here while one is being delivered: per service the
+    // newest, so a service that stays unreachable piles nothing up.
+    UploadQueue queue;
     bool stopping = false;
     bool busy = false;
 };
@@ -45,6 +43,16 @@ struct Verdict {
     bool replied;
     std::string reason;
 };
+
+// The age of a text: CLOCK_BOOTTIME goes on while the machine sleeps and
+// never jumps with the wall clock, so a text from before a suspend is seen
+// as old as it is.
+std::int64_t uptimeMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 void logResult(UploadService which, UploadOutcome outcome, const std::string& detail)
 {
@@ -73,11 +81,11 @@ void onReply(void* context, UploadService, const char* reply, std::size_t length
     verdict.reason = replyReason(reply, length);
 }
 
-void deliver(const PendingUpload& upload)
+void deliver(const QueuedUpload& upload)
 {
     const UploadHost& host = service->config.services[upload.service].host;
     Verdict verdict{false, false, std::string()};
-    TransportHooks hooks = defaultTransportHooks();
+    TransportHooks hooks = boundedTransportHooks();
     hooks.diagnostic = diagnosticToStderr;
     hooks.reportSuccess = onSuccess;
     hooks.reportReply = onReply;
@@ -94,16 +102,21 @@ void deliver(const PendingUpload& upload)
 void workerLoop()
 {
     for (;;) {
-        PendingUpload upload;
+        QueuedUpload upload;
+        std::vector<std::string> notes;
+        bool taken = false;
         {
             std::unique_lock<std::mutex> lock(service->lock);
-            service->changed.wait(lock, [] { return service->stopping || !service->queue.empty(); });
+            service->changed.wait(lock, [] { return service->stopping || !uploadQueueEmpty(service->queue); });
             if (service->stopping)
                 return;
-            upload = std::move(service->queue.front());
-            service->queue.pop_front();
-            service->busy = true;
+            taken = takeUpload(service->queue, uptimeMs(), upload, notes);
+            service->busy = taken;
         }
+        for (const std::string& note : notes)
+            printServiceLog(note);
+        if (!taken)
+            continue;
         deliver(upload);
         {
             std::lock_guard<std::mutex> lock(service->lock);
@@ -135,11 +148,7 @@ void buildRequest(UploadService which, const std::uint8_t* consoleBuffer)
     }
     {
         std::lock_guard<std::mutex> lock(service->lock);
-        if (service->queue.size() >= QUEUE_LIMIT) {
-            logResult(which, UploadOutcome::notSent, "too many uploads waiting");
-            return;
-        }
-        service->queue.push_back(PendingUpload{which, encoded});
+        queueUpload(service->queue, which, encoded, uptimeMs());
     }
     service->changed.notify_all();
 }

@@ -1,7 +1,9 @@
 // The service's uploads: the console's texts wrapped into the requests of
 // the services switched on in the configuration, with the Windows program's
 // request bytes, delivered one at a time by a worker thread with the same
-// time-outs and attempts. One line per upload result on stdout.
+// time-outs and attempts, the look-up and the connect bounded by them too.
+// Per service only the newest text waits, and only while it is current
+// (upload_queue.h). One line per upload result on stdout.
 #pragma once
 
 #include <cstdint>

@@ -2,10 +2,13 @@
 // and two scripted HTTP servers on the loopback address standing in for the
 // weather services. Each request must be, byte for byte, the one the
 // Windows program builds from the console text the simulator sent; every
-// result gives one log line; the service outlives the console going away
-// and coming back, and ends cleanly on SIGTERM.
+// result gives one log line; a host that never answers is given up in time;
+// after an outage the newest text is sent, not the ones it replaced; the
+// service outlives the console going away and coming back, and ends
+// cleanly on SIGTERM.
 #include <csignal>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +56,21 @@ std::string windowsRequest(UploadService service, const Credentials& credentials
     return encoded;
 }
 
+// Each request is the Windows program's for one of the texts, in the order
+// the console sent them; a text a newer one replaced while it waited was
+// not sent.
+void expectRequestsOfTexts(const std::vector<std::string>& requests, UploadService service,
+                           const Credentials& credentials, const std::vector<std::string>& texts)
+{
+    std::size_t next = 0;
+    for (const std::string& request : requests) {
+        while (next < texts.size() && windowsRequest(service, credentials, texts[next]) != request)
+            ++next;
+        EXPECT_LT(next, texts.size()) << request;
+        ++next;
+    }
+}
+
 // The texts the simulator sent for a service ("wu ok TEXT" / "wc ok TEXT").
 std::vector<std::string> sentTexts(const Simulator& simulator, const char* kind)
 {
@@ -68,6 +86,14 @@ std::size_t count(const std::string& text, const std::string& part)
     std::size_t n = 0;
     for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++n;
+    return n;
+}
+
+std::size_t count(const std::vector<std::string>& list, const std::string& item)
+{
+    std::size_t n = 0;
+    for (const std::string& entry : list)
+        n += entry == item;
     return n;
 }
 
@@ -112,12 +138,8 @@ TEST_F(RunCommand, UploadsAreTheWindowsProgramsRequestsByteForByte)
     const std::vector<std::string> wcRequests = wc.requests();
     ASSERT_GE(wuRequests.size(), 2u);
     ASSERT_GE(wcRequests.size(), 2u);
-    ASSERT_GE(wuTexts.size(), wuRequests.size());
-    ASSERT_GE(wcTexts.size(), wcRequests.size());
-    for (std::size_t i = 0; i < wuRequests.size(); ++i)
-        EXPECT_EQ(wuRequests[i], windowsRequest(SERVICE_WEATHER_UNDERGROUND, WU, wuTexts[i]));
-    for (std::size_t i = 0; i < wcRequests.size(); ++i)
-        EXPECT_EQ(wcRequests[i], windowsRequest(SERVICE_WEATHERCLOUD, WC, wcTexts[i]));
+    expectRequestsOfTexts(wuRequests, SERVICE_WEATHER_UNDERGROUND, WU, wuTexts);
+    expectRequestsOfTexts(wcRequests, SERVICE_WEATHERCLOUD, WC, wcTexts);
     EXPECT_NE(wcRequests[0].find("/key/k\xC3\x83\xC2\xA9y"), std::string::npos); // é read as Windows-1252
 
     // One line per result, with the time it came.
@@ -163,6 +185,76 @@ TEST_F(RunCommand, RefusalsGiveTheirReasonAndSilenceIsNoAnswer)
     stop(service);
 }
 
+// A host whose packets go nowhere costs an upload its three connect
+// time-outs, not the system's two minutes a try, and the other service's
+// uploads go on after it.
+TEST_F(RunCommand, HostThatNeverAnswersTheConnectIsGivenUpInTime)
+{
+    loopback::UnansweredListener wuHost;
+    ASSERT_TRUE(wuHost.full()) << "a full backlog answers connects on this system";
+    Server wc({Act{WC_ACCEPTS}});
+    e2e::writeFile(config,
+                   serviceSection("wunderground", WU, wuHost.port()) + serviceSection("weathercloud", WC, wc.port()));
+    Simulator simulator(dir, {"--live-interval=0", "--upload-interval=2000", "--seed=34"});
+    Process* service = start(simulator);
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] {
+            const std::string log = e2e::readFile(out);
+            return count(log, "Weather Underground no answer\n") >= 1 && count(log, "Weathercloud accepted\n") >= 1;
+        },
+        60000))
+        << e2e::readFile(out) << e2e::readFile(err);
+    stop(service);
+}
+
+// The console's texts say "dateutc=now". While one waits for a service that
+// does not answer, the texts after it replace each other: when the service
+// answers again, the newest goes out, and none of those it replaced.
+TEST_F(RunCommand, AfterAnOutageTheNewestTextIsSentNotTheOnesItReplaced)
+{
+    Server wc({Act{WC_ACCEPTS}});
+    wc.hold();
+    e2e::writeFile(config, serviceSection("weathercloud", WC, wc.port()));
+    Simulator before(dir, {"--live-interval=0", "--upload-interval=300", "--seed=35"});
+    Process* service = start(before);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !wc.requests().empty(); })) << e2e::readFile(err);
+    // Texts the service takes while the first waits for its answer.
+    const std::size_t sentFirst = sentTexts(before, "wc").size();
+    ASSERT_TRUE(e2e::waitUntil([&] { return sentTexts(before, "wc").size() >= sentFirst + 2; }));
+    before.stop();
+    const std::vector<std::string> older = sentTexts(before, "wc");
+
+    // Then a console with other weather, on the same socket.
+    Simulator after(dir, {"--live-interval=0", "--upload-interval=300", "--seed=36"});
+    ASSERT_TRUE(e2e::waitUntil([&] { return sentTexts(after, "wc").size() > older.size(); })) << e2e::readFile(err);
+    after.stop();
+    const std::vector<std::string> all = sentTexts(after, "wc");
+    const std::vector<std::string> newer(all.begin() + static_cast<std::ptrdiff_t>(older.size()), all.end());
+    for (const std::string& text : newer)
+        ASSERT_EQ(count(older, text), 0u) << "the two consoles' weather should differ";
+    const std::string newest = windowsRequest(SERVICE_WEATHERCLOUD, WC, all.back());
+    std::set<std::string> newerSent;
+    for (const std::string& text : newer)
+        newerSent.insert(windowsRequest(SERVICE_WEATHERCLOUD, WC, text));
+
+    wc.release();
+    const auto newerRequests = [&] {
+        std::size_t n = 0;
+        for (const std::string& request : wc.requests())
+            n += newerSent.count(request);
+        return n;
+    };
+    const auto results = [&] {
+        const std::string log = e2e::readFile(out);
+        return count(log, "Weathercloud accepted\n") + count(log, "Weathercloud no answer\n");
+    };
+    ASSERT_TRUE(e2e::waitUntil([&] { return wc.requests().back() == newest && results() >= 1 + newerRequests(); }))
+        << e2e::readFile(out);
+    stop(service);
+    // One result for the older texts: the one under way when they came.
+    EXPECT_EQ(results() - newerRequests(), 1u) << e2e::readFile(out);
+}
+
 TEST_F(RunCommand, MissingCredentialsAreLoggedAndNothingIsSent)
 {
     Server wu({Act{WU_ACCEPTS}});
@@ -181,7 +273,9 @@ TEST_F(RunCommand, KeepsGoingWhileTheConsoleVanishesAndReturns)
 {
     Server wc({Act{WC_ACCEPTS}});
     e2e::writeFile(config, serviceSection("weathercloud", WC, wc.port()));
-    Simulator simulator(dir, {"--live-interval=0", "--upload-interval=300", "--seed=33"});
+    // A text a second: the worker, answered at once, is idle when the next
+    // comes, so none replaces another.
+    Simulator simulator(dir, {"--live-interval=0", "--upload-interval=1000", "--seed=33"});
     Process* service = start(simulator);
     ASSERT_TRUE(e2e::waitUntil([&] { return wc.requests().size() >= 1; })) << e2e::readFile(err);
 

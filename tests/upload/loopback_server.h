@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <string>
@@ -21,6 +22,7 @@
 #include <winsock2.h>
 #else
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -36,6 +38,8 @@ constexpr int NO_SIGNAL = 0;
 inline void closeIt(Socket s) { closesocket(s); }
 inline void startNet() { WSADATA data; WSAStartup(0x0202, &data); }
 inline void stopNet() { WSACleanup(); }
+inline bool setNonBlocking(Socket s) { u_long on = 1; return ioctlsocket(s, FIONBIO, &on) == 0; }
+using OptionLength = int;
 #else
 using Socket = int;
 constexpr Socket NONE = -1;
@@ -43,6 +47,8 @@ constexpr int NO_SIGNAL = MSG_NOSIGNAL;
 inline void closeIt(Socket s) { close(s); }
 inline void startNet() {}
 inline void stopNet() {}
+inline bool setNonBlocking(Socket s) { return fcntl(s, F_SETFL, fcntl(s, F_GETFL) | O_NONBLOCK) == 0; }
+using OptionLength = socklen_t;
 #endif
 
 // Both far beyond what a loaded machine needs: a test that ends normally
@@ -78,7 +84,7 @@ inline bool readable(Socket s, int ms)
     return ready(s, ms, false);
 }
 
-inline Socket listenOnLoopback(int* port)
+inline Socket listenOnLoopback(int* port, int backlog = 4)
 {
     Socket s = socket(AF_INET, SOCK_STREAM, 0);
     if (s == NONE)
@@ -87,15 +93,11 @@ inline Socket listenOnLoopback(int* port)
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, 4) != 0) {
+    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || listen(s, backlog) != 0) {
         closeIt(s);
         return NONE;
     }
-#ifdef _WIN32
-    int length = sizeof address;
-#else
-    socklen_t length = sizeof address;
-#endif
+    OptionLength length = sizeof address;
     getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
     *port = ntohs(address.sin_port);
     return s;
@@ -149,6 +151,12 @@ public:
 
     int connections() const { return served; }
 
+    // While held, a request that came waits for its reply until release()
+    // (or until the client goes, which then gets none): the test decides
+    // when the service gets its answer.
+    void hold() { holding = true; }
+    void release() { holding = false; }
+
 private:
     void serve()
     {
@@ -182,6 +190,12 @@ private:
         {
             std::lock_guard<std::mutex> lock(mutex);
             received.push_back(request);
+        }
+        while (holding && !stopping) {
+            if (readable(client, 20) && recv(client, chunk, sizeof chunk, 0) <= 0) {
+                closeIt(client);
+                return;
+            }
         }
         // Small pieces, each once there is room: a send blocked on a client
         // that has stopped reading could miss the client's going (Wine
@@ -219,6 +233,7 @@ private:
     std::vector<Act> acts;
     Socket listener = NONE;
     int listeningPort = 0;
+    std::atomic<bool> holding{false};
     std::atomic<bool> stopping{false};
     std::atomic<int> served{0};
     mutable std::mutex mutex;
@@ -237,6 +252,69 @@ inline int refusingPort()
     stopNet();
     return port;
 }
+
+// A loopback port with a listener whose backlog is full: nobody accepts,
+// and the system drops the SYN of every further connect, which then waits
+// out the kernel's SYN retries (about two minutes on Linux) unless it has a
+// limit of its own. Like a host whose packets go nowhere, without root.
+class UnansweredListener {
+public:
+    // Time a loopback connect is given to complete: far beyond what one
+    // takes, so one that has not completed by then was dropped.
+    static constexpr int CONNECT_WAIT_MS = 1000;
+    static constexpr int MOST_FILLERS = 8;
+
+    UnansweredListener()
+    {
+        startNet();
+        listener = listenOnLoopback(&listeningPort, 0);
+        while (listener != NONE && !backlogFull && fillers.size() < MOST_FILLERS) {
+            Socket filler = socket(AF_INET, SOCK_STREAM, 0);
+            if (filler == NONE)
+                break;
+            fillers.push_back(filler);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            address.sin_port = htons(static_cast<std::uint16_t>(listeningPort));
+            if (!setNonBlocking(filler))
+                break;
+            connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            // The one that stays unconnected proves the backlog full.
+            backlogFull = !ready(filler, CONNECT_WAIT_MS, true);
+        }
+    }
+
+    ~UnansweredListener()
+    {
+        for (Socket filler : fillers)
+            closeIt(filler);
+        if (listener != NONE)
+            closeIt(listener);
+        stopNet();
+    }
+
+    UnansweredListener(const UnansweredListener&) = delete;
+    UnansweredListener& operator=(const UnansweredListener&) = delete;
+
+    int port() const { return listeningPort; }
+    // False when this system answered every connect: nothing hangs here.
+    bool full() const { return backlogFull; }
+
+    // A connect hanging on it ends (refused) at its next SYN retry.
+    void stopListening()
+    {
+        if (listener != NONE)
+            closeIt(listener);
+        listener = NONE;
+    }
+
+private:
+    Socket listener = NONE;
+    int listeningPort = 0;
+    bool backlogFull = false;
+    std::vector<Socket> fillers;
+};
 
 // Points both services at a loopback port nobody listens on: a request a
 // test leaves behind fails at once and never goes to a real service.
