@@ -83,10 +83,9 @@ std::string serviceLogLine(const ClockTime& at, const std::string& text)
     return stamp + text;
 }
 
-std::string uploadLogLine(const ClockTime& at, UploadService service, UploadOutcome outcome,
-                          const std::string& detail)
+std::string uploadResultText(UploadService service, UploadOutcome outcome, const std::string& detail)
 {
-    std::string line = serviceLogLine(at, uploadServiceName(service));
+    std::string line = uploadServiceName(service);
     switch (outcome) {
     case UploadOutcome::accepted:
         line += " accepted";

@@ -29,8 +29,7 @@ std::string replyReason(const char* reply, std::size_t length);
 // Any line of the service's log: "2026-03-07 09:05:30 " and the text.
 std::string serviceLogLine(const ClockTime& at, const std::string& text);
 
-// "2026-03-07 09:05:30 Weathercloud accepted",
-// "... Weather Underground refused: <reason>", "... no answer",
-// "... not sent: <why>". `detail` is the reason or why; no newline.
-std::string uploadLogLine(const ClockTime& at, UploadService service, UploadOutcome outcome,
-                          const std::string& detail);
+// "Weathercloud accepted", "Weather Underground refused: <reason>",
+// "... no answer", "... not sent: <why>" (the log stamps it, or the journal
+// does). `detail` is the reason or why; no newline.
+std::string uploadResultText(UploadService service, UploadOutcome outcome, const std::string& detail);

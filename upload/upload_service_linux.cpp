@@ -56,9 +56,9 @@ std::int64_t uptimeMs()
 
 void logResult(UploadService which, UploadOutcome outcome, const std::string& detail)
 {
-    const std::string line = uploadLogLine(localClockTime(), which, outcome, detail);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    // Anything but acceptance is a problem the owner wants to see.
+    printServiceLog(outcome == UploadOutcome::accepted ? LogLevel::info : LogLevel::warning,
+                    uploadResultText(which, outcome, detail));
 }
 
 // stdout carries the log of results; the transport's own diagnostics go

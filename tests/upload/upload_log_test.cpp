@@ -37,15 +37,12 @@ TEST(UploadLog, AServersWordsCannotBreakTheLine)
 
 TEST(UploadLog, OneLinePerResult)
 {
-    const ClockTime at{2026, 3, 7, 9, 5, 30};
-    EXPECT_EQ(uploadLogLine(at, SERVICE_WEATHERCLOUD, UploadOutcome::accepted, ""),
-              "2026-03-07 09:05:30 Weathercloud accepted");
-    EXPECT_EQ(uploadLogLine(at, SERVICE_WEATHER_UNDERGROUND, UploadOutcome::refused, "unauthorized"),
-              "2026-03-07 09:05:30 Weather Underground refused: unauthorized");
-    EXPECT_EQ(uploadLogLine(at, SERVICE_WEATHERCLOUD, UploadOutcome::noAnswer, ""),
-              "2026-03-07 09:05:30 Weathercloud no answer");
-    EXPECT_EQ(uploadLogLine(at, SERVICE_WEATHER_UNDERGROUND, UploadOutcome::notSent, "no station id or key"),
-              "2026-03-07 09:05:30 Weather Underground not sent: no station id or key");
+    EXPECT_EQ(uploadResultText(SERVICE_WEATHERCLOUD, UploadOutcome::accepted, ""), "Weathercloud accepted");
+    EXPECT_EQ(uploadResultText(SERVICE_WEATHER_UNDERGROUND, UploadOutcome::refused, "unauthorized"),
+              "Weather Underground refused: unauthorized");
+    EXPECT_EQ(uploadResultText(SERVICE_WEATHERCLOUD, UploadOutcome::noAnswer, ""), "Weathercloud no answer");
+    EXPECT_EQ(uploadResultText(SERVICE_WEATHER_UNDERGROUND, UploadOutcome::notSent, "no station id or key"),
+              "Weather Underground not sent: no station id or key");
 }
 
 // The transport hands every reply it collected to reportReply, so the log
