@@ -52,6 +52,8 @@ struct ArchiveKeeper::State {
     MergeCounts* mergeCounts = nullptr;
     bool mergeWaiting = false;
     int mergeResult = 0;
+    // Why it failed, taken on this thread before the next write can fail.
+    std::string mergeError;
     std::thread thread;
 
     void work();
@@ -87,6 +89,8 @@ void ArchiveKeeper::State::merge()
 {
     firstMalformed.clear();
     const int result = archive->mergeHistory(mergeSlots, mergeCount, *mergeCounts);
+    // Taken here, on the archive's thread, before anything else can fail.
+    std::string why = result ? std::string() : archive->lastError();
     const unsigned long malformed = mergeCounts->malformed;
     if (malformed > 0 && malformedDownloads.happened()) {
         std::string line = firstMalformed.empty() ? std::string(MALFORMED_RECORD_NOTE) : firstMalformed;
@@ -100,6 +104,7 @@ void ArchiveKeeper::State::merge()
     }
     std::lock_guard<std::mutex> guard(lock);
     mergeResult = result;
+    mergeError = std::move(why);
     mergeWaiting = false;
     changed.notify_all();
 }
@@ -214,7 +219,7 @@ int ArchiveKeeper::mergeDownload(const StationRecord* slots, std::size_t count, 
     state->changed.notify_all();
     state->changed.wait(guard, [&] { return !state->mergeWaiting; });
     if (state->mergeResult == 0)
-        logLine(LogLevel::error, "the download was not merged completely: " + state->archive->lastError());
+        logLine(LogLevel::error, "the download was not merged completely: " + state->mergeError);
     return state->mergeResult;
 }
 

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "archive/repeated_hour.h"
 #include "readings/field_names.h"
 
 namespace {
@@ -62,12 +63,34 @@ std::string schemaVersion1()
            " UNIQUE (time, source, line));";
 }
 
+// Version 2: the autumn night's repeated hour. A row's pass (fold 0 or 1)
+// joins its key, and rows are stored in the order of sortTime (see
+// repeated_hour.h), which is the time itself for every row of version 1.
+std::string schemaVersion2()
+{
+    return "CREATE TABLE observation_2 ("
+           " time TEXT NOT NULL,"
+           " fold INTEGER NOT NULL DEFAULT 0 CHECK (fold IN (0, 1)),"
+           " sortTime TEXT NOT NULL,"
+           " source INTEGER NOT NULL CHECK (source IN (1, 2)),"
+           " line TEXT NOT NULL,"
+           " stored TEXT NOT NULL,"
+           " " + valueColumns("", true) + ","
+           " PRIMARY KEY (sortTime, source)) WITHOUT ROWID;"
+           "INSERT INTO observation_2 (time, fold, sortTime, source, line, stored, " + valueColumns("", false) + ")"
+           " SELECT time, 0, time, source, line, stored, " + valueColumns("", false) + " FROM observation;"
+           "DROP TABLE observation;"
+           "ALTER TABLE observation_2 RENAME TO observation;";
+}
+
 // Migration n brings a file of version n - 1 to version n.
 std::string migrationTo(int version)
 {
     switch (version) {
     case 1:
         return schemaVersion1();
+    case 2:
+        return schemaVersion2();
     default:
         return std::string();
     }
@@ -107,7 +130,7 @@ std::unique_ptr<Archive> Archive::open(const std::string& path, ArchiveAccess mo
     if (writing) {
         if (!archive->execute("PRAGMA journal_mode=WAL") || !archive->execute("PRAGMA synchronous=FULL")
             || !archive->migrate()) {
-            error = "cannot use the archive " + path + ": " + archive->error;
+            error = "cannot use the archive " + path + ": " + archive->lastError();
             return nullptr;
         }
     } else {
@@ -126,7 +149,7 @@ std::unique_ptr<Archive> Archive::open(const std::string& path, ArchiveAccess mo
         }
     }
     if (!archive->prepareStatements()) {
-        error = "cannot use the archive " + path + ": " + archive->error;
+        error = "cannot use the archive " + path + ": " + archive->lastError();
         return nullptr;
     }
     return archive;
@@ -137,6 +160,7 @@ Archive::~Archive()
     sqlite3_finalize(insert);
     sqlite3_finalize(storedLine);
     sqlite3_finalize(setAside);
+    sqlite3_finalize(takeBack);
     if (db)
         sqlite3_close(db);
     // Closing any descriptor of the file drops SQLite's own POSIX locks on
@@ -156,16 +180,28 @@ void Archive::note(const std::string& text)
         log(text);
 }
 
+std::string Archive::lastError() const
+{
+    std::lock_guard<std::mutex> guard(errorLock);
+    return error;
+}
+
+void Archive::setError(std::string text)
+{
+    std::lock_guard<std::mutex> guard(errorLock);
+    error = std::move(text);
+}
+
 void Archive::fail(const char* what)
 {
-    error = std::string(what) + ": " + sqlite3_errmsg(db);
+    setError(std::string(what) + ": " + sqlite3_errmsg(db));
 }
 
 int Archive::execute(const char* sql)
 {
     char* message = nullptr;
     if (sqlite3_exec(db, sql, nullptr, nullptr, &message) != SQLITE_OK) {
-        error = message ? message : "unknown failure";
+        setError(message ? message : "unknown failure");
         sqlite3_free(message);
         return 0;
     }
@@ -191,17 +227,17 @@ int Archive::migrate()
         if (version < 0) {
             fail("cannot read its schema version");
         } else if (version > ARCHIVE_SCHEMA_VERSION) {
-            error = "it was written by a newer aerovane (schema " + std::to_string(version)
-                  + "; this one knows up to " + std::to_string(ARCHIVE_SCHEMA_VERSION) + ")";
+            setError("it was written by a newer aerovane (schema " + std::to_string(version) + "; this one knows up to "
+                     + std::to_string(ARCHIVE_SCHEMA_VERSION) + ")");
         } else {
             const int next = version + 1;
             step = migrationTo(next) + "INSERT INTO schema_version VALUES (" + std::to_string(next) + ", "
                  + STORED_NOW + ");PRAGMA user_version=" + std::to_string(next) + ";";
         }
         if (step.empty() || !execute(step.c_str()) || !execute("COMMIT")) {
-            const std::string why = error;
+            const std::string why = lastError();
             execute("ROLLBACK");
-            error = why;
+            setError(why);
             return 0;
         }
     }
@@ -209,35 +245,43 @@ int Archive::migrate()
 
 int Archive::prepareStatements()
 {
-    std::string values = "?1, ?2, ?3, " + std::string(STORED_NOW);
-    for (int f = 0, n = 4; f < static_cast<int>(STATION_FIELD_COUNT); ++f)
+    std::string values = "?1, ?2, ?3, ?4, ?5, " + std::string(STORED_NOW);
+    for (int f = 0, n = 6; f < static_cast<int>(STATION_FIELD_COUNT); ++f)
         if (!isKeyField(f))
             values += ", ?" + std::to_string(n++);
-    const std::string insertSql = "INSERT INTO observation (time, source, line, stored, " + valueColumns("", false)
-                                + ") VALUES (" + values + ") ON CONFLICT (time, source) DO NOTHING";
+    const std::string insertSql = "INSERT INTO observation (time, fold, sortTime, source, line, stored, "
+                                + valueColumns("", false) + ") VALUES (" + values
+                                + ") ON CONFLICT (sortTime, source) DO NOTHING";
     const std::string setAsideSql =
         "INSERT INTO set_aside VALUES (?1, ?2, ?3, " + std::string(STORED_NOW) + ") ON CONFLICT DO NOTHING";
     // A reader never writes: its statements stay unprepared.
     if (sqlite3_db_readonly(db, "main") == 1)
         return 1;
     if (sqlite3_prepare_v2(db, insertSql.c_str(), -1, &insert, nullptr) != SQLITE_OK
-        || sqlite3_prepare_v2(db, "SELECT line FROM observation WHERE time = ?1 AND source = ?2", -1, &storedLine,
-                              nullptr)
+        || sqlite3_prepare_v2(db, "SELECT line FROM observation WHERE sortTime = ?1 AND source = ?2", -1,
+                              &storedLine, nullptr)
                != SQLITE_OK
-        || sqlite3_prepare_v2(db, setAsideSql.c_str(), -1, &setAside, nullptr) != SQLITE_OK) {
+        || sqlite3_prepare_v2(db, setAsideSql.c_str(), -1, &setAside, nullptr) != SQLITE_OK
+        || sqlite3_prepare_v2(db, "DELETE FROM set_aside WHERE time = ?1 AND source = ?2 AND line = ?3", -1,
+                              &takeBack, nullptr)
+               != SQLITE_OK) {
         fail("cannot prepare its statements");
         return 0;
     }
     return 1;
 }
 
-int Archive::insertRow(const ArchiveRow& row, RowSource source, bool& inserted)
+int Archive::insertRow(const ArchiveRow& row, const RowPass& pass, RowSource source, bool& inserted)
 {
+    char sortTime[SORT_TIME_SIZE];
+    sortTimeText(row.time, pass.fold, pass.span, sortTime);
     sqlite3_reset(insert);
     sqlite3_bind_text(insert, 1, row.time, -1, SQLITE_STATIC);
-    sqlite3_bind_int(insert, 2, static_cast<int>(source));
-    sqlite3_bind_text(insert, 3, row.line, static_cast<int>(row.lineLength), SQLITE_STATIC);
-    for (int f = 0, n = 4; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
+    sqlite3_bind_int(insert, 2, pass.fold);
+    sqlite3_bind_text(insert, 3, sortTime, -1, SQLITE_STATIC);
+    sqlite3_bind_int(insert, 4, static_cast<int>(source));
+    sqlite3_bind_text(insert, 5, row.line, static_cast<int>(row.lineLength), SQLITE_STATIC);
+    for (int f = 0, n = 6; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
         if (isKeyField(f))
             continue;
         if (f == StationFields::windDirPoint) {
@@ -262,6 +306,43 @@ int Archive::insertRow(const ArchiveRow& row, RowSource source, bool& inserted)
     return 1;
 }
 
+int Archive::storedLineIs(const ArchiveRow& row, int fold, const RepeatedSpan& span, bool& same)
+{
+    char sortTime[SORT_TIME_SIZE];
+    sortTimeText(row.time, fold, span, sortTime);
+    sqlite3_reset(storedLine);
+    sqlite3_bind_text(storedLine, 1, sortTime, -1, SQLITE_STATIC);
+    sqlite3_bind_int(storedLine, 2, static_cast<int>(RowSource::history));
+    const int result = sqlite3_step(storedLine);
+    same = false;
+    if (result == SQLITE_ROW) {
+        const auto* stored = static_cast<const char*>(sqlite3_column_blob(storedLine, 0));
+        const auto storedLength = static_cast<std::size_t>(sqlite3_column_bytes(storedLine, 0));
+        same = storedLength == row.lineLength && std::memcmp(stored, row.line, row.lineLength) == 0;
+    }
+    sqlite3_reset(storedLine);
+    if (result != SQLITE_ROW && result != SQLITE_DONE) {
+        fail("cannot read a stored observation");
+        return 0;
+    }
+    return 1;
+}
+
+int Archive::writeBeside(sqlite3_stmt* statement, const ArchiveRow& row, const char* what)
+{
+    sqlite3_reset(statement);
+    sqlite3_bind_text(statement, 1, row.time, -1, SQLITE_STATIC);
+    sqlite3_bind_int(statement, 2, static_cast<int>(RowSource::history));
+    sqlite3_bind_text(statement, 3, row.line, static_cast<int>(row.lineLength), SQLITE_STATIC);
+    const int result = sqlite3_step(statement);
+    sqlite3_reset(statement);
+    if (result != SQLITE_DONE) {
+        fail(what);
+        return 0;
+    }
+    return 1;
+}
+
 LiveOutcome Archive::storeLive(const char* text, std::size_t maxBytes)
 {
     ArchiveRow row;
@@ -279,15 +360,32 @@ LiveOutcome Archive::storeLive(const char* text, std::size_t maxBytes)
         }
         return LiveOutcome::malformed;
     }
+    if (!liveFollowed) {
+        // The pass of the last live row stored, for a restart in the
+        // repeated hour.
+        sqlite3_stmt* statement = nullptr;
+        std::int64_t lastMinute = 0;
+        if (sqlite3_prepare_v2(db, "SELECT time, fold FROM observation WHERE source = 2 ORDER BY sortTime DESC LIMIT 1",
+                               -1, &statement, nullptr)
+                == SQLITE_OK
+            && sqlite3_step(statement) == SQLITE_ROW
+            && isoTimeMinutes(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)), lastMinute))
+            liveFolds.follow(lastMinute, sqlite3_column_int(statement, 1));
+        sqlite3_finalize(statement);
+        liveFollowed = true;
+    }
     // One statement is its own transaction.
     bool inserted = false;
-    if (!insertRow(row, RowSource::live, inserted))
+    if (!insertRow(row, liveFolds.next(row.minute), RowSource::live, inserted))
         return LiveOutcome::failed;
     return inserted ? LiveOutcome::stored : LiveOutcome::sameMinute;
 }
 
 int Archive::mergeHistory(const StationRecord* slots, std::size_t count, MergeCounts& counts)
 {
+    // Each download is the console's memory in its order, whatever came
+    // before it.
+    FoldTracker folds(machineUtcOffset);
     for (std::size_t start = 0; start < count; start += MERGE_BATCH) {
         const std::size_t end = count - start < MERGE_BATCH ? count : start + MERGE_BATCH;
         if (!execute("BEGIN IMMEDIATE"))
@@ -307,40 +405,36 @@ int Archive::mergeHistory(const StationRecord* slots, std::size_t count, MergeCo
                 note("refused a malformed record from the console (" + std::string(reason) + ")");
                 continue;
             }
+            const RowPass pass = folds.next(row.minute);
             bool inserted = false;
-            ok = insertRow(row, RowSource::history, inserted);
+            ok = insertRow(row, pass, RowSource::history, inserted);
             if (!ok)
                 break;
             if (inserted) {
                 ++batch.added;
+                // A second pass an older aerovane set aside is one no more.
+                if (pass.fold == 1)
+                    ok = writeBeside(takeBack, row, "cannot take a record back from those set aside");
                 continue;
             }
-            sqlite3_reset(storedLine);
-            sqlite3_bind_text(storedLine, 1, row.time, -1, SQLITE_STATIC);
-            sqlite3_bind_int(storedLine, 2, static_cast<int>(RowSource::history));
-            if (sqlite3_step(storedLine) != SQLITE_ROW) {
-                fail("cannot read a stored observation");
-                ok = false;
-                break;
+            bool same = false;
+            ok = storedLineIs(row, pass.fold, pass.span, same);
+            if (ok && !same && pass.repeated) {
+                // The download began inside the repeated hour, with nothing
+                // before it to tell the pass: the stored one says.
+                ok = storedLineIs(row, 1 - pass.fold, pass.span, same);
+                if (ok && same)
+                    folds.follow(row.minute, 1 - pass.fold);
             }
-            const auto* stored = static_cast<const char*>(sqlite3_column_blob(storedLine, 0));
-            const auto storedLength = static_cast<std::size_t>(sqlite3_column_bytes(storedLine, 0));
-            const bool same = storedLength == row.lineLength && std::memcmp(stored, row.line, row.lineLength) == 0;
-            sqlite3_reset(storedLine);
+            if (!ok)
+                break;
             if (same) {
                 ++batch.alreadyPresent;
                 continue;
             }
-            sqlite3_reset(setAside);
-            sqlite3_bind_text(setAside, 1, row.time, -1, SQLITE_STATIC);
-            sqlite3_bind_int(setAside, 2, static_cast<int>(RowSource::history));
-            sqlite3_bind_text(setAside, 3, row.line, static_cast<int>(row.lineLength), SQLITE_STATIC);
-            if (sqlite3_step(setAside) != SQLITE_DONE) {
-                fail("cannot set a record aside");
-                ok = false;
+            ok = writeBeside(setAside, row, "cannot set a record aside");
+            if (!ok)
                 break;
-            }
-            sqlite3_reset(setAside);
             if (sqlite3_changes(db) == 1) {
                 ++batch.setAside;
                 note(std::string("the console's record of ") + row.time
@@ -350,9 +444,9 @@ int Archive::mergeHistory(const StationRecord* slots, std::size_t count, MergeCo
             }
         }
         if (!ok || !execute("COMMIT")) {
-            const std::string why = error;
+            const std::string why = lastError();
             execute("ROLLBACK");
-            error = why;
+            setError(why);
             return 0;
         }
         counts.added += batch.added;
@@ -380,10 +474,11 @@ long countOf(sqlite3* db, const char* sql, int source)
     return count;
 }
 
-// One row per time: the console's record where both sources hold one.
+// One row per time and pass: the console's record where both sources hold
+// one.
 const char OBSERVATIONS_SQL[] =
     "FROM observation o WHERE (o.source = 1 OR NOT EXISTS"
-    " (SELECT 1 FROM observation h WHERE h.time = o.time AND h.source = 1))";
+    " (SELECT 1 FROM observation h WHERE h.sortTime = o.sortTime AND h.source = 1))";
 
 } // namespace
 
@@ -413,7 +508,7 @@ int Archive::forEachObservation(std::int64_t fromMinute, const int* fields, std:
         columns += std::string(", o.") + stationFieldName(f);
         read.push_back(f);
     }
-    const std::string sql = "SELECT " + columns + " " + OBSERVATIONS_SQL + " AND o.time >= ?1 ORDER BY o.time";
+    const std::string sql = "SELECT " + columns + " " + OBSERVATIONS_SQL + " AND o.sortTime >= ?1 ORDER BY o.sortTime";
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
         fail("cannot read observations");
@@ -449,7 +544,7 @@ int Archive::latestObservation(StationRecord& record, std::int64_t& minute, std:
     sqlite3_stmt* statement = nullptr;
     if (sqlite3_prepare_v2(db,
                            "SELECT time, line FROM observation WHERE ?1 = '' OR time <= ?1"
-                           " ORDER BY time DESC, source ASC LIMIT 1",
+                           " ORDER BY sortTime DESC, source ASC LIMIT 1",
                            -1, &statement, nullptr)
         != SQLITE_OK) {
         fail("cannot read observations");
@@ -471,8 +566,8 @@ int Archive::latestObservation(StationRecord& record, std::int64_t& minute, std:
 
 RecordCursor::RecordCursor(Archive& archive, const std::string& fromTime, const std::string& toTime)
 {
-    const char* sql = "SELECT line FROM observation WHERE source = 1 AND (?1 = '' OR time >= ?1)"
-                      " AND (?2 = '' OR time <= ?2) ORDER BY time";
+    const char* sql = "SELECT line FROM observation WHERE source = 1 AND (?1 = '' OR sortTime >= ?1)"
+                      " AND (?2 = '' OR sortTime <= ?2) ORDER BY sortTime";
     if (sqlite3_prepare_v2(archive.db, sql, -1, &statement, nullptr) != SQLITE_OK) {
         readFailed = true;
         return;

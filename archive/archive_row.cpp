@@ -97,7 +97,8 @@ RowVerdict readArchiveRow(const char* text, std::size_t maxBytes, ArchiveRow& ro
         return refuse("not 36 values", reason);
     static thread_local StationFields fields;
     parseStationRecord(text, length, fields);
-    if (!isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], row.time))
+    if (!isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], row.time)
+        || !isoTimeMinutes(row.time, row.minute))
         return refuse("no readable date and time", reason);
     for (int f = 0; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
         row.value[f] = NAN;

@@ -13,6 +13,7 @@
 
 struct ArchiveRow {
     char time[ISO_TIME_SIZE]; // "YYYY-MM-DDTHH:MM", the console's local time
+    std::int64_t minute;      // the same as minutesFromCivil counts them
     const char* line;         // the console's bytes, not terminated
     std::size_t lineLength;
     // Numbers in the console's units, each the double nearest its text;

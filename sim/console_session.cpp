@@ -13,6 +13,36 @@ namespace {
 // A program that rejects a packet forever would keep us busy forever.
 constexpr std::uint32_t MAX_NAKS = 50;
 
+constexpr std::int64_t MINUTE_MS = 60000;
+
+// Milliseconds of local time on the logger's pace at `nowMs`.
+std::int64_t paceMs(const SimClock& clock, std::uint64_t nowMs)
+{
+    const std::uint64_t elapsed = nowMs > clock.baseMs ? nowMs - clock.baseMs : 0;
+    return clock.baseMinute * MINUTE_MS + clock.baseSecond * 1000 + static_cast<std::int64_t>(elapsed);
+}
+
+// How far the clock reads from the pace at `atMs` (before the start: as
+// it was started).
+std::int64_t clockOffsetMs(const SimClock& clock, std::int64_t atMs)
+{
+    std::int64_t offset = 0;
+    for (std::size_t i = 0; i < clock.setCount && static_cast<std::int64_t>(clock.sets[i].atMs) <= atMs; ++i)
+        offset = clock.sets[i].offsetMs;
+    return offset;
+}
+
+std::int64_t nearestMinutes(std::int64_t ms)
+{
+    return floorDivide(ms + MINUTE_MS / 2, MINUTE_MS);
+}
+
+// The minute on the logger's pace: the weather the console measures.
+std::int64_t paceMinute(const ConsoleSession& s, std::uint64_t nowMs)
+{
+    return floorDivide(paceMs(s.clock, nowMs), MINUTE_MS);
+}
+
 enum Answer { ANSWER_NONE, ANSWER_ACK, ANSWER_NAK, ANSWER_RECORD_ACK, ANSWER_RECORD_NAK };
 
 void emit(ConsoleSession& s, bool detail, const char* format, ...)
@@ -266,11 +296,14 @@ void beginMessage(ConsoleSession& s, MessageRole role, std::uint8_t kind, Report
         advance(s, now);
 }
 
-void beginObservation(ConsoleSession& s, MessageRole role, std::int64_t minute,
+// The weather of `measured` (on the logger's pace), stamped with the
+// console's clock minute `stamped`.
+void beginObservation(ConsoleSession& s, MessageRole role, std::int64_t measured, std::int64_t stamped,
                       std::uint16_t recordNumber, std::uint64_t now)
 {
     Observation obs;
-    observeStation(s.model, minute, obs);
+    observeStation(s.model, measured, obs);
+    obs.time = civilFromMinutes(stamped);
     char line[OBSERVATION_LINE_MAX + 1];
     formatObservationLine(obs, line, sizeof line);
     const ReportHeader header =
@@ -283,7 +316,7 @@ void beginObservation(ConsoleSession& s, MessageRole role, std::int64_t minute,
 void beginUpload(ConsoleSession& s, MessageRole role, std::uint64_t now)
 {
     Observation obs;
-    observeStation(s.model, sessionMinute(s, now), obs);
+    observeStation(s.model, paceMinute(s, now), obs);
     char text[UPLOAD_TEXT_MAX + 1];
     if (role == ROLE_WU)
         formatWundergroundText(obs, text, sizeof text);
@@ -308,7 +341,7 @@ void sendNext(ConsoleSession& s, std::uint64_t now)
             // A live observation in the middle of a transfer would end the
             // program's history download, so it waits for the transfer.
             s.liveDue = false;
-            beginObservation(s, ROLE_LIVE, sessionMinute(s, now), 0, now);
+            beginObservation(s, ROLE_LIVE, paceMinute(s, now), sessionMinute(s, now), 0, now);
         } else if (s.clockDue) {
             s.clockDue = false;
             beginMessage(s, ROLE_CLOCK_REQUEST, KIND_STATUS, statusHeader(STATUS_CLOCK_REQUEST, 0), "", 0,
@@ -321,9 +354,9 @@ void sendNext(ConsoleSession& s, std::uint64_t now)
             beginUpload(s, ROLE_WC, now);
         } else if (s.historyRunning && s.historyNext <= s.options->historyCount) {
             const std::uint32_t number = s.historyNext++;
-            beginObservation(s, ROLE_HISTORY,
-                             historyRecordMinute(s.historyLastMinute, s.options->historyIntervalMinutes,
-                                                 s.options->historyCount, number),
+            const std::int64_t logged = historyRecordMinute(s.historyLastMinute, s.options->historyIntervalMinutes,
+                                                            s.options->historyCount, number);
+            beginObservation(s, ROLE_HISTORY, logged, loggedMinute(s.clock, logged),
                              static_cast<std::uint16_t>(number), now);
         } else {
             return;
@@ -348,15 +381,15 @@ void startHistory(ConsoleSession& s, std::uint64_t now)
         s.inFlight = false;
     }
     const std::int64_t interval = o.historyIntervalMinutes;
-    std::int64_t last = sessionMinute(s, now);
+    std::int64_t last = paceMinute(s, now);
     last -= ((last % interval) + interval) % interval;
     s.historyRunning = true;
     s.historyNext = 1;
     s.historyAnswered = 0;
     s.historyLastMinute = last;
-    const SimDateTime first = civilFromMinutes(historyRecordMinute(last, o.historyIntervalMinutes,
-                                                                   o.historyCount, 1));
-    const SimDateTime end = civilFromMinutes(last);
+    const SimDateTime first = civilFromMinutes(
+        loggedMinute(s.clock, historyRecordMinute(last, o.historyIntervalMinutes, o.historyCount, 1)));
+    const SimDateTime end = civilFromMinutes(loggedMinute(s.clock, last));
     emit(s, false, "history-start %u %u %d-%d-%d %02d:%02d %d-%d-%d %02d:%02d", o.historyCount,
          o.historyIntervalMinutes, first.year, first.month, first.day, first.hour, first.minute,
          end.year, end.month, end.day, end.hour, end.minute);
@@ -409,7 +442,7 @@ void onAnswer(ConsoleSession& s, Answer answer, std::uint64_t now)
     transmit(s, now);
 }
 
-void onClockCommand(ConsoleSession& s, const std::uint8_t* c)
+void onClockCommand(ConsoleSession& s, const std::uint8_t* c, std::uint64_t now)
 {
     const std::uint16_t crc = crc16(c, 1, 6);
     const bool crcOk = c[6] == (crc & 0xFF) && c[7] == (crc >> 8);
@@ -452,6 +485,7 @@ void onClockCommand(ConsoleSession& s, const std::uint8_t* c)
     emit(s, false, "clock %s %lld %s", distance <= s.options->clockToleranceSeconds ? "ok" : "off",
          static_cast<long long>(seconds), s.clockRequested ? "requested" : "unrequested");
     s.clockRequested = false;
+    setSimClock(s.clock, minutesFromCivil(got), c[5], now);
 }
 
 void scheduleDue(std::uint64_t& next, std::uint32_t interval, std::uint64_t now, bool& due)
@@ -474,9 +508,30 @@ std::int64_t historyRecordMinute(std::int64_t lastMinute, std::uint32_t interval
 
 std::int64_t sessionMinute(const ConsoleSession& s, std::uint64_t nowMs)
 {
-    const std::uint64_t elapsed = nowMs > s.clock.baseMs ? nowMs - s.clock.baseMs : 0;
-    return s.clock.baseMinute +
-           static_cast<std::int64_t>((elapsed + static_cast<std::uint64_t>(s.clock.baseSecond) * 1000) / 60000);
+    return floorDivide(paceMs(s.clock, nowMs) + clockOffsetMs(s.clock, static_cast<std::int64_t>(nowMs)), MINUTE_MS);
+}
+
+void setSimClock(SimClock& clock, std::int64_t minute, int second, std::uint64_t nowMs)
+{
+    const std::int64_t offset = minute * MINUTE_MS + second * 1000 - paceMs(clock, nowMs);
+    if (clock.setCount > 0 && nearestMinutes(clock.sets[clock.setCount - 1].offsetMs) == nearestMinutes(offset)) {
+        clock.sets[clock.setCount - 1].offsetMs = offset;
+        return;
+    }
+    if (clock.setCount == SIM_CLOCK_SETS_MAX) {
+        for (std::size_t i = 1; i < SIM_CLOCK_SETS_MAX; ++i)
+            clock.sets[i - 1] = clock.sets[i];
+        --clock.setCount;
+    }
+    clock.sets[clock.setCount++] = SimClockSet{nowMs, offset};
+}
+
+std::int64_t loggedMinute(const SimClock& clock, std::int64_t paceMinute)
+{
+    // When the pace read that minute, on the shell's counter.
+    const std::int64_t atMs = static_cast<std::int64_t>(clock.baseMs) + paceMinute * MINUTE_MS
+                            - (clock.baseMinute * MINUTE_MS + clock.baseSecond * 1000);
+    return paceMinute + nearestMinutes(clockOffsetMs(clock, atMs));
 }
 
 void startSession(ConsoleSession& s, const SimOptions& options, const SimClock& clock, SessionIo io,
@@ -518,7 +573,7 @@ void sessionCommand(ConsoleSession& s, const std::uint8_t* bytes, std::size_t le
     if (!match) {
         if (bytes[2] == CMD_SET_DATE_CODE || bytes[2] == CMD_SET_TIME_CODE) {
             emit(s, true, "recv clock: %s", dump);
-            onClockCommand(s, bytes);
+            onClockCommand(s, bytes, now);
         } else {
             emit(s, false, "odd-command %s", dump);
         }

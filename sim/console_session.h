@@ -25,8 +25,8 @@
 //     (N its record number, 0 for non-history); the first answer after it
 //     is taken as the answer to it, logged as unexpected-answer ... to repeat
 //   set-date|set-time A B C crc-ok|crc-bad|bad-marks
-//   clock ok|off SECONDS requested|unrequested, or clock bad-checksum|
-//     bad-date|bad-time|no-date
+//   clock ok|off SECONDS requested|unrequested (the console's clock is
+//     then set to what came), or clock bad-checksum|bad-date|bad-time|no-date
 //   odd-command ..., unexpected-answer ...
 // STATUS: ok; given-up (the program acknowledged a damaged packet, so it
 // dropped the message); faulted (packets lost or swapped on purpose);
@@ -43,12 +43,25 @@ struct SessionIo {
     void* context;
 };
 
-// The console's own clock: `baseMinute` plus `baseSecond` at `baseMs` on the
-// shell's millisecond counter.
+// A clock exchange that moved the console's clock: from `atMs` on it reads
+// `offsetMs` away from where it would have been without any.
+struct SimClockSet {
+    std::uint64_t atMs;
+    std::int64_t offsetMs;
+};
+
+// The console's clock, which follows what it is set to. It was started at
+// `baseMinute` plus `baseSecond` at `baseMs` on the shell's millisecond
+// counter and runs on from there (the logger's pace, which no set changes);
+// each set that moved it by another whole minute is kept (the oldest give
+// way to newer ones), one by a few seconds only corrects the last.
+constexpr std::size_t SIM_CLOCK_SETS_MAX = 64;
 struct SimClock {
     std::int64_t baseMinute;
     int baseSecond;
     std::uint64_t baseMs;
+    std::size_t setCount;
+    SimClockSet sets[SIM_CLOCK_SETS_MAX];
 };
 
 enum MessageRole {
@@ -142,7 +155,17 @@ std::uint64_t sessionNextDeadline(const ConsoleSession& session, std::uint64_t n
 // The console's clock minute at `nowMs`.
 std::int64_t sessionMinute(const ConsoleSession& session, std::uint64_t nowMs);
 
+// The clock set to `minute` and `second` at `nowMs` (a clock exchange).
+void setSimClock(SimClock& clock, std::int64_t minute, int second, std::uint64_t nowMs);
+
 // Minute of history record `number` (1 = oldest) of a transfer of `count`
-// records whose last record is at `lastMinute`.
+// records whose last record is at `lastMinute`, on the logger's pace (the
+// clock as it was started, never set).
 std::int64_t historyRecordMinute(std::int64_t lastMinute, std::uint32_t intervalMinutes,
                                  std::uint32_t count, std::uint32_t number);
+
+// The minute a record logged at `paceMinute` was stamped with: what the
+// clock showed then, to the nearest minute (the logger ticks at the top of
+// its minute, so a set by a second or two moves no record into its
+// neighbour's minute).
+std::int64_t loggedMinute(const SimClock& clock, std::int64_t paceMinute);

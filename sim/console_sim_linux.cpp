@@ -76,8 +76,9 @@ ClockTime hostClock(void*)
 }
 
 // One connection, until the program goes away, the session asks to close
-// or a signal stops the simulator.
-void serve(Shell& shell, const SimOptions& options, const SimClock& clock)
+// or a signal stops the simulator. The console keeps its clock as the
+// program left it.
+void serve(Shell& shell, const SimOptions& options, SimClock& clock)
 {
     ConsoleSession session;
     startSession(session, options, clock, SessionIo{&writeReport, &onEvent, &hostClock, &shell}, nowMs());
@@ -107,6 +108,7 @@ void serve(Shell& shell, const SimOptions& options, const SimClock& clock)
         }
         sessionTick(session, nowMs());
     }
+    clock = session.clock;
 }
 
 // A socket file left by a simulator that died is taken over; one that

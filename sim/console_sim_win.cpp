@@ -117,7 +117,8 @@ std::size_t drainMessage(Shell& shell, HANDLE event, std::size_t already)
 }
 
 // One connection, until the program goes away or the session asks to close.
-void serve(Shell& shell, const SimOptions& options, const SimClock& clock)
+// The console keeps its clock as the program left it.
+void serve(Shell& shell, const SimOptions& options, SimClock& clock)
 {
     HANDLE readEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!readEvent)
@@ -168,6 +169,7 @@ void serve(Shell& shell, const SimOptions& options, const SimClock& clock)
         GetOverlappedResult(shell.pipe, &overlapped, &got, TRUE);
     }
     CloseHandle(readEvent);
+    clock = session.clock;
 }
 
 bool waitForProgram(HANDLE pipe)
