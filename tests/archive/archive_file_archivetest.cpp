@@ -5,15 +5,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include <sqlite3.h>
 
 #include "export/export_csv.h"
 #include "export/export_file.h"
+#include "readings/field_names.h"
 #include "tests/support/model_history.h"
 #include "tests/support/process_linux.h"
 #include "tests/support/whole_period_request.h"
@@ -181,4 +184,83 @@ TEST(ArchiveFile, AnExportFromTheArchiveIsTheExportOfTheDownload)
     both("xls", false);
     both("csv", true);
     setCurrentUnitSettings(DEFAULT_UNIT_SETTINGS);
+}
+
+TEST(ArchiveFile, AVersionOneFileMigratesWithItsRowsInPlace)
+{
+    e2e::TempDir dir;
+    const std::string path = dir.path("a.sqlite");
+    // A file as the first aerovane with an archive left it.
+    std::string values;
+    for (int f = 0; f < static_cast<int>(STATION_FIELD_COUNT); ++f)
+        if (f != StationFields::recordDate && f != StationFields::recordTime)
+            values += std::string(", ") + stationFieldName(f) + (f == StationFields::windDirPoint ? " TEXT" : " REAL");
+    const std::vector<StationRecord> records = modelHistory(START, 3);
+    {
+        RawDatabase raw(path);
+        std::string sql = "CREATE TABLE schema_version (version INTEGER PRIMARY KEY, applied TEXT NOT NULL);"
+                          "INSERT INTO schema_version VALUES (1, '2026-01-01T00:00:00Z');"
+                          "CREATE TABLE observation (time TEXT NOT NULL, source INTEGER NOT NULL CHECK (source IN (1, 2)),"
+                          " line TEXT NOT NULL, stored TEXT NOT NULL"
+                        + values + ", PRIMARY KEY (time, source)) WITHOUT ROWID;"
+                          "CREATE TABLE set_aside (time TEXT NOT NULL, source INTEGER NOT NULL, line TEXT NOT NULL,"
+                          " stored TEXT NOT NULL, UNIQUE (time, source, line));";
+        for (std::size_t i = 0; i < records.size(); ++i) {
+            char time[ISO_TIME_SIZE];
+            isoTimeText(civilFromMinutes(START + 5 * static_cast<std::int64_t>(i)), time);
+            sql += std::string("INSERT INTO observation (time, source, line, stored, outdoorTemp) VALUES ('") + time
+                 + "', " + (i == 1 ? "2" : "1") + ", '" + records[i].text + "', 'then', 21.5);";
+        }
+        sql += "PRAGMA user_version=1;";
+        ASSERT_EQ(sqlite3_exec(raw.db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    std::string error;
+    // A reader leaves it to the service to migrate.
+    EXPECT_FALSE(Archive::open(path, ArchiveAccess::read, error));
+    EXPECT_NE(error.find("has schema 1"), std::string::npos) << error;
+    {
+        auto archive = Archive::open(path, ArchiveAccess::write, error);
+        ASSERT_TRUE(archive) << error;
+        EXPECT_EQ(archive->countRows(RowSource::history), 2);
+        EXPECT_EQ(archive->countRows(RowSource::live), 1);
+        // The next download finds them there.
+        MergeCounts counts{};
+        ASSERT_EQ(archive->mergeHistory(records.data(), records.size(), counts), 1) << archive->lastError();
+        EXPECT_EQ(counts.added, 1u);
+        EXPECT_EQ(counts.alreadyPresent, 2u);
+    }
+    RawDatabase raw(path);
+    EXPECT_EQ(raw.text("PRAGMA user_version"), "2");
+    EXPECT_EQ(raw.text("SELECT group_concat(version) FROM schema_version"), "1,2");
+    EXPECT_EQ(raw.text("SELECT count(*) FROM observation WHERE fold = 0 AND sortTime = time"), "4");
+    EXPECT_EQ(raw.text("SELECT outdoorTemp FROM observation WHERE stored = 'then' AND source = 2"), "21.5");
+    EXPECT_EQ(raw.text("PRAGMA integrity_check"), "ok");
+}
+
+TEST(ArchiveFile, WhyTheLastFailureFailedCanBeReadFromAnotherThread)
+{
+    e2e::TempDir dir;
+    const std::string path = dir.path("a.sqlite");
+    std::string error;
+    ASSERT_TRUE(Archive::open(path, ArchiveAccess::write, error)) << error;
+    // A reader cannot store anything: each try fails and says why anew,
+    // while another thread reads the reason, as the service's thread reads
+    // it after handing a merge to the archive's.
+    auto archive = Archive::open(path, ArchiveAccess::read, error);
+    ASSERT_TRUE(archive) << error;
+    const std::vector<StationRecord> records = modelHistory(START, 1);
+    ASSERT_EQ(archive->storeLive(records[0].text, sizeof records[0].text), LiveOutcome::failed);
+    const std::string reason = archive->lastError();
+    EXPECT_NE(reason.find("cannot store an observation"), std::string::npos) << reason;
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i)
+            archive->storeLive(records[0].text, sizeof records[0].text);
+        done = true;
+    });
+    long torn = 0;
+    while (!done)
+        torn += archive->lastError() != reason;
+    writer.join();
+    EXPECT_EQ(torn, 0);
 }
