@@ -3,10 +3,14 @@
 // observations; a second start merges only what is new; a service killed
 // in the middle leaves a whole archive that the next start completes;
 // `export --from-archive` gives the bytes a direct export gives, and
-// `aerovane report` writes the page from it.
+// `aerovane report` writes the page from it; the autumn night's repeated
+// hour is kept, both passes.
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -296,6 +300,84 @@ TEST_F(ArchiveCommands, TheReportPageIsWrittenWholeByTheCommandAndTheService)
                     dir.path("browser.out"), dir.path("browser.err"));
     ASSERT_TRUE(browser.waitExit(&code, 150000));
     EXPECT_EQ(code, 0) << e2e::readFile(dir.path("browser.out")) << e2e::readFile(dir.path("browser.err"));
+}
+
+// A zone of the test's own whose clocks go back from summer time (UTC+2)
+// to UTC+1, as Europe's do on the last Sunday of October, 8 seconds before
+// the top of a minute at least 4 seconds from now: the service and the
+// simulator live through the night within a minute or two, on this
+// machine's real clock.
+std::string zoneFallingBackSoon()
+{
+    const std::time_t now = std::time(nullptr);
+    std::time_t fallBack = (now / 60 + 1) * 60 - 8;
+    if (fallBack < now + 4)
+        fallBack += 60;
+    const std::time_t summer = fallBack + 7200;
+    std::tm local{};
+    gmtime_r(&summer, &local);
+    char zone[80];
+    std::snprintf(zone, sizeof zone, "CET-1CEST,%d/0,%d/%02d:%02d:%02d", (local.tm_yday + 265) % 365, local.tm_yday,
+                  local.tm_hour, local.tm_min, local.tm_sec);
+    return zone;
+}
+
+// The records of every download the simulator sent, each once, in the
+// order the console holds them.
+std::vector<StationRecord> consoleMemory(const Simulator& simulator)
+{
+    std::vector<StationRecord> records;
+    std::set<std::string> seen;
+    for (const StationRecord& r : e2e::sentHistory(simulator))
+        if (seen.insert(r.text).second)
+            records.push_back(r);
+    return records;
+}
+
+TEST_F(ArchiveCommands, TheAutumnNightsRepeatedHourIsKeptBothPasses)
+{
+    const char* was = std::getenv("TZ");
+    const std::string machineZone = was ? was : "";
+    setenv("TZ", zoneFallingBackSoon().c_str(), 1);
+    // The console's clock starts at this machine's local time, asks for
+    // the clock every second and logs a record a minute.
+    Simulator simulator(dir, {"--history=150", "--history-interval=1", "--live-interval=1000",
+                              "--clock-interval=1000", QUIET, "--seed=45"});
+    Process* service = startService(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: merged 150 records: 150 new"); }))
+        << e2e::readFile(out) << e2e::readFile(err);
+    // The clock exchange sets the console back an hour: its live
+    // observations come again at the times of the hour before.
+    ASSERT_TRUE(e2e::waitUntil([&] { return query(archive, "SELECT count(*) FROM observation WHERE source = 2 AND fold = 1") != "0"; },
+                               100000))
+        << e2e::readFile(out) << e2e::readFile(simulator.log());
+    // It logs a record of the second pass at the top of the next minute;
+    // the next start downloads it, and the one after that brings it again.
+    const std::time_t logged = (std::time(nullptr) / 60 + 1) * 60 + 2;
+    ASSERT_TRUE(e2e::waitUntil([&] { return std::time(nullptr) >= logged; }, 70000));
+    for (int download = 2; download <= 3; ++download) {
+        stopService(service);
+        const std::size_t before = e2e::readFile(out).size();
+        service = startService(simulator);
+        ASSERT_TRUE(e2e::waitUntil([&] {
+            return e2e::readFile(out).find("archive: merged 150 records", before) != std::string::npos;
+        })) << e2e::readFile(out);
+        const std::string merged = e2e::readFile(out).substr(before);
+        EXPECT_NE(merged.find(" 0 set aside, 0 malformed"), std::string::npos) << merged;
+    }
+    stopService(service);
+    if (was)
+        setenv("TZ", machineZone.c_str(), 1);
+    else
+        unsetenv("TZ");
+
+    EXPECT_NE(query(archive, "SELECT count(*) FROM observation WHERE source = 1 AND fold = 1"), "0");
+    EXPECT_EQ(query(archive, "SELECT count(*) FROM set_aside"), "0");
+    // The console went back an hour in what it holds, and the archive
+    // gives it back as the console sent it.
+    const std::vector<StationRecord> memory = consoleMemory(simulator);
+    EXPECT_EQ(rows(archive, 1), static_cast<long>(memory.size()));
+    EXPECT_TRUE(archiveExport() == directExport(memory));
 }
 
 TEST_F(ArchiveCommands, RefusalsSayWhy)

@@ -55,8 +55,10 @@ protected:
 
     void start()
     {
-        startSession(session, options, SimClock{minutesFromCivil(START), 0, now},
-                     SessionIo{&write, &event, &clock, this}, now);
+        SimClock started{};
+        started.baseMinute = minutesFromCivil(START);
+        started.baseMs = now;
+        startSession(session, options, started, SessionIo{&write, &event, &clock, this}, now);
     }
     // A new connection with whatever options are set now; what was sent and
     // logged before is forgotten.
@@ -654,4 +656,42 @@ TEST_F(ConsoleSessionTest, TheProgramsReaderStoresEveryRecordTheConsoleLogged)
         ASSERT_EQ(0u, logged[i].find(prefix)) << logged[i];
         ASSERT_EQ(logged[i].substr(prefix.size()), std::string(slots[i].text)) << i;
     }
+}
+
+TEST_F(ConsoleSessionTest, TheClockFollowsTheClockExchangeAndTheRecordsTheTimeItShows)
+{
+    options.historyCount = 5;
+    options.historyIntervalMinutes = 1;
+    start();
+    const std::int64_t started = minutesFromCivil(START);
+    // Set back an hour, as on the autumn night, then a second late, as a
+    // clock read to the second is.
+    const ClockTime hourBack{2026, 3, 7, 8, 5, 0};
+    command(makeSetDateCommand(hourBack));
+    command(makeSetTimeCommand(hourBack));
+    wait(60000);
+    const ClockTime secondLate{2026, 3, 7, 8, 5, 59};
+    command(makeSetDateCommand(secondLate));
+    command(makeSetTimeCommand(secondLate));
+    wait(61500);
+    EXPECT_EQ(sessionMinute(session, now), started - 58);
+    // What it measures follows the real time; what it writes, its clock.
+    auto line = [&](std::int64_t measured, std::int64_t stamped) {
+        Observation obs;
+        observeStation(session.model, measured, obs);
+        obs.time = civilFromMinutes(stamped);
+        char text[OBSERVATION_LINE_MAX + 1];
+        formatObservationLine(obs, text, sizeof text);
+        return std::string(text);
+    };
+    command(CMD_READ_CURRENT);
+    EXPECT_EQ(receive(0xFE), line(started + 2, started - 58));
+    command(CMD_READ_HISTORY);
+    const std::int64_t measured[] = {started - 2, started - 1, started, started + 1, started + 2};
+    const std::int64_t stamped[] = {started - 2, started - 1, started - 60, started - 59, started - 58};
+    for (int n = 0; n < 5; ++n)
+        EXPECT_EQ(receive(0xFE), line(measured[n], stamped[n])) << n;
+    // The shell keeps the clock for the next connection.
+    EXPECT_EQ(session.clock.setCount, 1u);
+    EXPECT_EQ(loggedMinute(session.clock, started + 1), started - 59);
 }
