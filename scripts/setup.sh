@@ -25,6 +25,9 @@ packages="$packages libhidapi-dev libsqlite3-dev chromium chromium-driver"
 # systemd-analyze, which checks the service's unit and scores its sandbox
 # offline (no running systemd needed).
 packages="$packages systemd"
+# The time-zone rules the archive's tests read (Europe/Berlin's and
+# America/New_York's autumn nights).
+packages="$packages tzdata"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
