@@ -9,39 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/archive/archive_reading.h"
 #include "tests/support/model_history.h"
 #include "tests/support/process_linux.h"
 
 namespace {
 
 const std::int64_t START = minutesFromCivil({2026, 11, 1, 0, 0});
-
-std::unique_ptr<Archive> openForWriting(const std::string& path)
-{
-    std::string error;
-    auto archive = Archive::open(path, ArchiveAccess::write, error);
-    EXPECT_TRUE(archive) << error;
-    return archive;
-}
-
-std::vector<std::string> storedLines(Archive& archive, const std::string& from = "", const std::string& to = "")
-{
-    std::vector<std::string> lines;
-    RecordCursor cursor(archive, from, to);
-    while (const StationRecord* record = cursor.next())
-        lines.emplace_back(record->text);
-    EXPECT_FALSE(cursor.failed());
-    return lines;
-}
-
-std::vector<std::string> linesOf(const std::vector<StationRecord>& records, std::size_t first = 0,
-                                 std::size_t end = SIZE_MAX)
-{
-    std::vector<std::string> lines;
-    for (std::size_t i = first; i < records.size() && i < end; ++i)
-        lines.emplace_back(records[i].text);
-    return lines;
-}
 
 } // namespace
 

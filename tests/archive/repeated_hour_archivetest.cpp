@@ -16,6 +16,7 @@
 #include "export/export_csv.h"
 #include "export/export_file.h"
 #include "sim/station_model.h"
+#include "tests/archive/archive_reading.h"
 #include "tests/support/process_linux.h"
 #include "tests/support/whole_period_request.h"
 
@@ -98,30 +99,22 @@ std::int64_t minuteOf(const StationRecord& record)
     return row.minute;
 }
 
-std::unique_ptr<Archive> openForWriting(const std::string& path)
+// Each time the archive gives the report, in its order.
+std::vector<std::int64_t> observedMinutes(Archive& archive)
 {
-    std::string error;
-    auto archive = Archive::open(path, ArchiveAccess::write, error);
-    EXPECT_TRUE(archive) << error;
-    return archive;
+    std::vector<std::int64_t> minutes;
+    const int wanted[] = {StationFields::outdoorTemp};
+    EXPECT_EQ(archive.forEachObservation(0, wanted, 1, [&](std::int64_t m, const double*) { minutes.push_back(m); }),
+              1);
+    return minutes;
 }
 
-std::vector<std::string> storedLines(Archive& archive, const std::string& from = "", const std::string& to = "")
+std::vector<std::int64_t> minutesOf(const std::vector<StationRecord>& records)
 {
-    std::vector<std::string> lines;
-    RecordCursor cursor(archive, from, to);
-    while (const StationRecord* record = cursor.next())
-        lines.emplace_back(record->text);
-    EXPECT_FALSE(cursor.failed());
-    return lines;
-}
-
-std::vector<std::string> linesOf(const std::vector<StationRecord>& records)
-{
-    std::vector<std::string> lines;
+    std::vector<std::int64_t> minutes;
     for (const StationRecord& r : records)
-        lines.emplace_back(r.text);
-    return lines;
+        minutes.push_back(minuteOf(r));
+    return minutes;
 }
 
 } // namespace
@@ -238,14 +231,7 @@ TEST(RepeatedHour, BothPassesOfADownloadAreKeptOnceAndExportAsDownloaded)
     EXPECT_EQ(storedLines(*archive), linesOf(night));
     EXPECT_EQ(storedLines(*archive, "2026-10-25", "2026-10-25T99"), linesOf(night));
     EXPECT_TRUE(storedLines(*archive, "2026-10-26", "").empty());
-    std::vector<std::int64_t> minutes;
-    const int wanted[] = {StationFields::outdoorTemp};
-    ASSERT_EQ(archive->forEachObservation(0, wanted, 1, [&](std::int64_t m, const double*) { minutes.push_back(m); }),
-              1);
-    std::vector<std::int64_t> expected;
-    for (const StationRecord& r : night)
-        expected.push_back(minuteOf(r));
-    EXPECT_EQ(minutes, expected);
+    EXPECT_EQ(observedMinutes(*archive), minutesOf(night));
 
     // The export from the archive is the export of the download, byte for
     // byte.
@@ -341,14 +327,7 @@ TEST(RepeatedHour, LiveObservationsOfBothPassesAreKeptAndTheConsolesRecordPrefer
     EXPECT_EQ(archive->countRows(RowSource::live), 60);
     MergeCounts counts{};
     ASSERT_EQ(archive->mergeHistory(night.data() + 50, 10, counts), 1);
-    std::vector<std::int64_t> minutes;
-    const int wanted[] = {StationFields::outdoorTemp};
-    ASSERT_EQ(archive->forEachObservation(0, wanted, 1, [&](std::int64_t m, const double*) { minutes.push_back(m); }),
-              1);
-    std::vector<std::int64_t> expected;
-    for (const StationRecord& r : night)
-        expected.push_back(minuteOf(r));
-    EXPECT_EQ(minutes, expected);
+    EXPECT_EQ(observedMinutes(*archive), minutesOf(night));
     StationRecord latest;
     std::int64_t latestMinute = 0;
     ASSERT_EQ(archive->latestObservation(latest, latestMinute), 1);

@@ -1,0 +1,41 @@
+// What the archive tests open an archive with and read back from it.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+
+inline std::unique_ptr<Archive> openForWriting(const std::string& path)
+{
+    std::string error;
+    auto archive = Archive::open(path, ArchiveAccess::write, error);
+    EXPECT_TRUE(archive) << error;
+    return archive;
+}
+
+// The console's records as an export reads them.
+inline std::vector<std::string> storedLines(Archive& archive, const std::string& from = "",
+                                            const std::string& to = "")
+{
+    std::vector<std::string> lines;
+    RecordCursor cursor(archive, from, to);
+    while (const StationRecord* record = cursor.next())
+        lines.emplace_back(record->text);
+    EXPECT_FALSE(cursor.failed());
+    return lines;
+}
+
+inline std::vector<std::string> linesOf(const std::vector<StationRecord>& records, std::size_t first = 0,
+                                        std::size_t end = SIZE_MAX)
+{
+    std::vector<std::string> lines;
+    for (std::size_t i = first; i < records.size() && i < end; ++i)
+        lines.emplace_back(records[i].text);
+    return lines;
+}
