@@ -339,6 +339,9 @@ TEST_F(ArchiveCommands, TheAutumnNightsRepeatedHourIsKeptBothPasses)
     const char* was = std::getenv("TZ");
     const std::string machineZone = was ? was : "";
     setenv("TZ", zoneFallingBackSoon().c_str(), 1);
+    // Whether or not this machine's clock is synchronised, the service
+    // passes it on.
+    e2e::writeFile(config, "[clock]\nsync = always\n");
     // The console's clock starts at this machine's local time, asks for
     // the clock every second and logs a record a minute.
     Simulator simulator(dir, {"--history=150", "--history-interval=1", "--live-interval=1000",
