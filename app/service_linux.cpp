@@ -98,13 +98,15 @@ std::size_t recordsArrived(const StationRecord* slots, std::size_t count)
 }
 
 // Records stamped ahead of this machine's clock: kept, and told, since
-// they say the console's clock was wrong when they were made.
+// they say the console's clock was wrong when they were made. In the hour
+// after the clocks went back, the first pass of the repeated hour is not
+// ahead: each record counts from the earliest moment its time can name.
 void tellFutureRecords(const StationRecord* slots, std::size_t count)
 {
-    const std::int64_t limit = localNowMinutes() + FUTURE_TOLERANCE_MINUTES;
+    const std::int64_t limit = utcNowMinutes() + FUTURE_TOLERANCE_MINUTES;
     static StationFields fields;
     std::size_t ahead = 0;
-    std::int64_t newest = limit;
+    std::int64_t newest = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (slots[i].text[0] == '\0')
             continue;
@@ -112,9 +114,9 @@ void tellFutureRecords(const StationRecord* slots, std::size_t count)
         char iso[ISO_TIME_SIZE];
         std::int64_t minute = 0;
         if (isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], iso)
-            && isoTimeMinutes(iso, minute) && minute > limit) {
+            && isoTimeMinutes(iso, minute) && earliestUtcMinutes(minute) > limit) {
             ++ahead;
-            newest = minute > newest ? minute : newest;
+            newest = ahead == 1 || minute > newest ? minute : newest;
         }
     }
     if (ahead == 0)

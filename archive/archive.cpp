@@ -143,8 +143,12 @@ std::unique_ptr<Archive> Archive::open(const std::string& path, ArchiveAccess mo
         if (version != ARCHIVE_SCHEMA_VERSION) {
             error = version < 0 ? "cannot read the archive " + path + ": " + sqlite3_errmsg(archive->db)
                   : version == 0 ? "the archive " + path + " holds no observations yet"
-                                 : "the archive " + path + " has schema " + std::to_string(version)
-                                       + "; this aerovane reads schema " + std::to_string(ARCHIVE_SCHEMA_VERSION);
+                  // A reader never writes: the service brings the file up to date when it starts.
+                  : version < ARCHIVE_SCHEMA_VERSION
+                      ? "the archive " + path + " has schema " + std::to_string(version)
+                            + " of an older aerovane: start the service (aerovane run) once to bring it up to date"
+                      : "the archive " + path + " has schema " + std::to_string(version)
+                            + "; this aerovane reads schema " + std::to_string(ARCHIVE_SCHEMA_VERSION);
             return nullptr;
         }
     }

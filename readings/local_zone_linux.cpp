@@ -1,6 +1,7 @@
 #include "readings/local_zone_linux.h"
 
 #include <ctime>
+#include <initializer_list>
 
 #include "readings/record_time.h"
 
@@ -13,7 +14,9 @@ std::int64_t localNowMinutes()
                                         local.tm_min});
 }
 
-int localUtcOffset(std::int64_t localMinutes, int& offsetMinutes)
+namespace {
+
+std::tm civilTm(std::int64_t localMinutes, int isDst)
 {
     const CivilMinute civil = civilFromMinutes(localMinutes);
     std::tm local{};
@@ -22,7 +25,44 @@ int localUtcOffset(std::int64_t localMinutes, int& offsetMinutes)
     local.tm_mday = civil.day;
     local.tm_hour = civil.hour;
     local.tm_min = civil.minute;
-    local.tm_isdst = -1;
+    local.tm_isdst = isDst;
+    return local;
+}
+
+} // namespace
+
+std::int64_t earliestUtcMinutes(std::int64_t localMinutes)
+{
+    const CivilMinute civil = civilFromMinutes(localMinutes);
+    std::int64_t earliest = 0;
+    bool found = false;
+    // Each reading of the summer flag that names this very local time.
+    for (const int isDst : {0, 1}) {
+        std::tm local = civilTm(localMinutes, isDst);
+        const std::time_t at = mktime(&local);
+        if (at == static_cast<std::time_t>(-1) || local.tm_isdst != isDst || local.tm_hour != civil.hour
+            || local.tm_min != civil.minute)
+            continue;
+        const std::int64_t minutes = floorDivide(static_cast<std::int64_t>(at), 60);
+        earliest = found && earliest < minutes ? earliest : minutes;
+        found = true;
+    }
+    if (!found) {
+        std::tm local = civilTm(localMinutes, -1);
+        earliest = floorDivide(static_cast<std::int64_t>(mktime(&local)), 60);
+    }
+    return earliest;
+}
+
+std::int64_t utcNowMinutes()
+{
+    return floorDivide(static_cast<std::int64_t>(std::time(nullptr)), 60);
+}
+
+int localUtcOffset(std::int64_t localMinutes, int& offsetMinutes)
+{
+    const CivilMinute civil = civilFromMinutes(localMinutes);
+    std::tm local = civilTm(localMinutes, -1);
     // Whole minutes, so -1 is never 1969-12-31 23:59:59 but a failure.
     if (mktime(&local) == static_cast<std::time_t>(-1))
         return 0;
