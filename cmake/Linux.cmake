@@ -38,6 +38,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane-sysusers.conf
         DESTINATION lib/sysusers.d RENAME aerovane.conf)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/60-aerovane.rules DESTINATION ${AEROVANE_UDEV_RULES_DIR})
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/aerovane.conf.example DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# The manual pages: the program's commands and options, and its configuration.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/man/aerovane.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/man/aerovane.conf.5 DESTINATION ${CMAKE_INSTALL_MANDIR}/man5)
 
 # End-to-end tests: the real `aerovane` (or its shell library) against the
 # native simulator, each test file an executable of its own.

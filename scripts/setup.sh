@@ -25,6 +25,8 @@ packages="$packages libhidapi-dev libsqlite3-dev chromium chromium-driver"
 # systemd-analyze, which checks the service's unit and scores its sandbox
 # offline (no running systemd needed).
 packages="$packages systemd"
+# man, which lays out the manual pages in their test as a reader's man does.
+packages="$packages man-db"
 # The time-zone rules the archive's tests read (Europe/Berlin's and
 # America/New_York's autumn nights).
 packages="$packages tzdata"

@@ -1,0 +1,21 @@
+// Whether two configurations hold the same settings, field by field.
+#pragma once
+
+#include <cstring>
+
+#include "settings/config_file.h"
+
+inline bool sameConfig(const AppConfig& a, const AppConfig& b)
+{
+    if (std::memcmp(&a.units, &b.units, sizeof a.units) != 0)
+        return false;
+    for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
+        const ServiceConfig& x = a.services[s];
+        const ServiceConfig& y = b.services[s];
+        if (std::strcmp(x.stationId, y.stationId) != 0 || std::strcmp(x.key, y.key) != 0 || x.upload != y.upload
+            || std::strcmp(x.host.name, y.host.name) != 0 || x.host.port != y.host.port)
+            return false;
+    }
+    return a.archivePath == b.archivePath && a.reportFolder == b.reportFolder
+        && a.reportEveryMinutes == b.reportEveryMinutes && a.clockSync == b.clockSync;
+}
