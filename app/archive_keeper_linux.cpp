@@ -1,5 +1,7 @@
 #include "app/archive_keeper_linux.h"
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -54,6 +56,9 @@ struct ArchiveKeeper::State {
     int mergeResult = 0;
     // Why it failed, taken on this thread before the next write can fail.
     std::string mergeError;
+    // Written by the thread, read by any.
+    std::atomic<long> historyRows{0};
+    std::atomic<long> liveRows{0};
     std::thread thread;
 
     void work();
@@ -76,7 +81,10 @@ void ArchiveKeeper::State::archiveNote(const std::string& text)
 void ArchiveKeeper::State::writeLive(const StationRecord& record)
 {
     // A full disk fails every observation, one every few seconds.
-    if (archive->storeLive(record.text, sizeof record.text) == LiveOutcome::failed) {
+    const LiveOutcome outcome = archive->storeLive(record.text, sizeof record.text);
+    if (outcome == LiveOutcome::stored)
+        ++liveRows;
+    if (outcome == LiveOutcome::failed) {
         if (liveNotStored.happened())
             logLine(LogLevel::error,
                     "live observations are not being stored: " + archive->lastError() + liveNotStored.inARow());
@@ -91,6 +99,8 @@ void ArchiveKeeper::State::merge()
     const int result = archive->mergeHistory(mergeSlots, mergeCount, *mergeCounts);
     // Taken here, on the archive's thread, before anything else can fail.
     std::string why = result ? std::string() : archive->lastError();
+    // Counted also when a later batch failed: the earlier ones are stored.
+    historyRows += static_cast<long>(mergeCounts->added);
     const unsigned long malformed = mergeCounts->malformed;
     if (malformed > 0 && malformedDownloads.happened()) {
         std::string line = firstMalformed.empty() ? std::string(MALFORMED_RECORD_NOTE) : firstMalformed;
@@ -167,10 +177,11 @@ int ArchiveKeeper::start(const std::string& path, const std::string& reportFolde
     state->archive = std::move(archive);
     state->reportFolder = reportFolder;
     state->units = units;
-    printProgramNote(LogLevel::info, "archive " + path + ": "
-                                         + std::to_string(state->archive->countRows(RowSource::history))
-                                         + " records of the console, "
-                                         + std::to_string(state->archive->countRows(RowSource::live))
+    // -1: not readable; the status line says 0 rather than nonsense.
+    state->historyRows = std::max(0L, state->archive->countRows(RowSource::history));
+    state->liveRows = std::max(0L, state->archive->countRows(RowSource::live));
+    printProgramNote(LogLevel::info, "archive " + path + ": " + std::to_string(state->historyRows)
+                                         + " records of the console, " + std::to_string(state->liveRows)
                                          + " live observations");
     if (!reportFolder.empty())
         printProgramNote(LogLevel::info, "report page " + reportFolder + "/" + REPORT_PAGE_NAME);
@@ -221,6 +232,16 @@ int ArchiveKeeper::mergeDownload(const StationRecord* slots, std::size_t count, 
     if (state->mergeResult == 0)
         logLine(LogLevel::error, "the download was not merged completely: " + state->mergeError);
     return state->mergeResult;
+}
+
+long ArchiveKeeper::consoleRecords() const
+{
+    return state ? state->historyRows.load() : 0;
+}
+
+long ArchiveKeeper::liveObservations() const
+{
+    return state ? state->liveRows.load() : 0;
 }
 
 void ArchiveKeeper::refreshReport()

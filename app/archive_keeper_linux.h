@@ -34,6 +34,11 @@ public:
     // (or the merge failed: 0).
     int mergeDownload(const StationRecord* slots, std::size_t count, MergeCounts& counts);
 
+    // Rows in the archive by source: counted at the start, then as they
+    // are stored. Any thread.
+    long consoleRecords() const;
+    long liveObservations() const;
+
     // Asks for a fresh report page (nothing when none is configured).
     void refreshReport();
 

@@ -6,6 +6,7 @@
 
 #include "app/archive_keeper_linux.h"
 #include "app/exit_codes.h"
+#include "app/service_notify_linux.h"
 #include "app/service_log_linux.h"
 #include "app/stop_signal_linux.h"
 #include "archive/archive.h"
@@ -50,6 +51,7 @@ void onNote(void*, bool problem, const char* text)
 void onConnection(void*, bool present, const char* why)
 {
     noteDownloadConnection(download, present);
+    noteConsoleConnection(present);
     printProgramNote(present ? LogLevel::info : LogLevel::warning, connectionText(present, why));
 }
 
@@ -84,9 +86,21 @@ struct ReportTimer {
     }
 };
 
-void duringDownload(void* context, unsigned long, unsigned long)
+// systemd hears from the main thread wherever it spends its time.
+void tellSystemd()
+{
+    noteArchiveRows(keeper.consoleRecords(), keeper.liveObservations());
+    keepSystemdTold();
+}
+
+// A download holds the main thread for as long as it runs (ten minutes for
+// a full console, a minute more for one that went quiet): the watchdog is
+// petted from here too.
+void duringDownload(void* context, unsigned long received, unsigned long total)
 {
     static_cast<ReportTimer*>(context)->refreshWhenDue();
+    noteDownload(true, received, total);
+    tellSystemd();
 }
 
 std::size_t recordsArrived(const StationRecord* slots, std::size_t count)
@@ -144,6 +158,7 @@ int downloadAndMerge(ReportTimer& reports)
     const DownloadResult result = downloadHistory(download, 0, duringDownload, &reports);
     historyWanted[0] = L'\0';
     setLinkHistory(nullptr, 0);
+    noteDownload(false);
     int next = DOWNLOAD_RETRY_SECONDS;
     if (result == DownloadResult::done || result == DownloadResult::wentQuiet) {
         std::size_t count = historyTotal;
@@ -192,6 +207,8 @@ int runService(const CliOptions& options, const AppConfig& config)
     }
     Clock::time_point nextDownload = Clock::now();
     ReportTimer reports{Clock::now(), std::chrono::minutes(config.reportEveryMinutes)};
+    noteArchiveRows(keeper.consoleRecords(), keeper.liveObservations());
+    tellSystemdReady();
     while (!stopSignalled()) {
         // A console that is away is waited for; the download comes when
         // it is back.
@@ -202,8 +219,10 @@ int runService(const CliOptions& options, const AppConfig& config)
             reports.next = Clock::now();
         }
         reports.refreshWhenDue();
+        tellSystemd();
         sleepUnlessStopped(TICK_MS);
     }
+    tellSystemdStopping();
     stopStationLink();
     stopUploads();
     keeper.stop();

@@ -9,10 +9,15 @@ find_package(Threads REQUIRED)
 find_package(SQLite3 REQUIRED)
 find_path(HIDAPI_INCLUDE_DIR hidapi/hidapi.h REQUIRED)
 find_library(HIDAPI_HIDRAW_LIBRARY hidapi-hidraw REQUIRED)
+# sd_notify: the service tells systemd it is ready, how it is, and that it
+# is alive (the watchdog).
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 
 add_library(aerovane_linux STATIC ${LINUX_SHELL_SOURCES})
 target_include_directories(aerovane_linux PUBLIC ${HIDAPI_INCLUDE_DIR})
 target_link_libraries(aerovane_linux PUBLIC aerovane_core aerovane_archive ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
+target_link_libraries(aerovane_linux PRIVATE PkgConfig::SYSTEMD)
 aerovane_warnings(aerovane_linux)
 
 add_executable(aerovane ${CMAKE_SOURCE_DIR}/app/main_linux.cpp)

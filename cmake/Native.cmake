@@ -3,8 +3,8 @@
 # (under AddressSanitizer and UBSan) and the benchmarks (optimised, no
 # sanitizers).
 # OFF builds what a Raspberry Pi or a server installs, with nothing but the
-# compiler, hidapi and SQLite: GoogleTest and Google Benchmark are not looked
-# for at all.
+# compiler, hidapi, SQLite and libsystemd: GoogleTest and Google Benchmark
+# are not looked for at all.
 option(AEROVANE_TESTS "Build the tests and benchmarks (needs GoogleTest and Google Benchmark)" ON)
 
 if(AEROVANE_TESTS)

@@ -22,6 +22,9 @@ packages="$packages groff ghostscript netpbm poppler-utils zip xdotool"
 # (SQLite) and the browser that loads its report page in the tests (headless
 # Chromium, driven through ChromeDriver).
 packages="$packages libhidapi-dev libsqlite3-dev chromium chromium-driver"
+# The service's word to systemd (libsystemd's sd_notify: readiness, status
+# line, watchdog), found by CMake through pkg-config.
+packages="$packages libsystemd-dev pkgconf"
 # systemd-analyze, which checks the service's unit and scores its sandbox
 # offline (no running systemd needed).
 packages="$packages systemd"

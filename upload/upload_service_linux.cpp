@@ -11,6 +11,7 @@
 #include <time.h>
 
 #include "app/service_log_linux.h"
+#include "app/service_notify_linux.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
 #include "link/station_link_linux.h"
@@ -59,6 +60,7 @@ void logResult(UploadService which, UploadOutcome outcome, const std::string& de
     // Anything but acceptance is a problem the owner wants to see.
     printServiceLog(outcome == UploadOutcome::accepted ? LogLevel::info : LogLevel::warning,
                     uploadResultText(which, outcome, detail));
+    noteUploadResult(which, outcome);
 }
 
 // stdout carries the log of results; the transport's own diagnostics go

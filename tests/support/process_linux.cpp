@@ -33,6 +33,62 @@ std::vector<char*> argv(const std::vector<std::string>& args)
     return out;
 }
 
+// The program's environment: this one's with `environment` over it. A
+// "$PID" value is left as room for the digits, which the child writes in
+// (after a fork only async-signal-safe work: no allocation).
+class Environment {
+public:
+    explicit Environment(const std::vector<std::string>& environment)
+    {
+        for (char** entry = environ; *entry; ++entry) {
+            const std::string text = *entry;
+            bool replaced = false;
+            for (const std::string& own : environment) {
+                const std::size_t name = own.find('=');
+                replaced = replaced || (name != std::string::npos && text.compare(0, name + 1, own, 0, name + 1) == 0);
+            }
+            if (!replaced)
+                entries.push_back(text);
+        }
+        for (const std::string& own : environment) {
+            const std::size_t equals = own.find('=');
+            if (equals == std::string::npos)
+                continue;
+            if (own.compare(equals + 1, std::string::npos, "$PID") == 0) {
+                pidEntry = entries.size();
+                pidAt = equals + 1;
+                entries.push_back(own.substr(0, equals + 1) + std::string(20, '\0'));
+            } else {
+                entries.push_back(own);
+            }
+        }
+        for (std::string& entry : entries)
+            pointers.push_back(entry.data());
+        pointers.push_back(nullptr);
+    }
+
+    // In the child.
+    char** forChild()
+    {
+        if (pidEntry != std::string::npos) {
+            char digits[20];
+            int count = 0;
+            for (long pid = getpid(); pid > 0 && count < 20; pid /= 10)
+                digits[count++] = static_cast<char>('0' + pid % 10);
+            char* value = pointers[pidEntry] + pidAt;
+            for (int i = 0; i < count; ++i)
+                value[i] = digits[count - 1 - i];
+        }
+        return pointers.data();
+    }
+
+private:
+    std::vector<std::string> entries;
+    std::vector<char*> pointers;
+    std::size_t pidEntry = std::string::npos;
+    std::size_t pidAt = 0;
+};
+
 int decode(int status)
 {
     if (WIFEXITED(status))
@@ -61,14 +117,15 @@ TempDir::~TempDir()
 }
 
 Process::Process(const std::vector<std::string>& args, const std::string& stdoutPath, const std::string& stderrPath,
-                 bool terminal, int pendingSignal)
+                 bool terminal, int pendingSignal, const std::vector<std::string>& environment)
 {
     std::vector<char*> arguments = argv(args);
+    Environment programEnvironment(environment);
     if (terminal) {
         terminalOut = stdoutPath;
         pid = forkpty(&terminalFd, nullptr, nullptr, nullptr);
         if (pid == 0) {
-            execv(arguments[0], arguments.data());
+            execve(arguments[0], arguments.data(), programEnvironment.forChild());
             _exit(127);
         }
         return;
@@ -89,7 +146,7 @@ Process::Process(const std::vector<std::string>& args, const std::string& stdout
             sigprocmask(SIG_BLOCK, &only, nullptr);
             raise(pendingSignal);
         }
-        execv(arguments[0], arguments.data());
+        execve(arguments[0], arguments.data(), programEnvironment.forChild());
         _exit(127);
     }
 }

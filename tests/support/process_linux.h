@@ -38,9 +38,11 @@ public:
     // instead, whose output is collected into stdoutPath. `pendingSignal`:
     // the program starts with that signal blocked and already pending, as
     // if a user pressed Ctrl-C at its first instruction (no race with its
-    // start-up).
+    // start-up). `environment`: "NAME=VALUE" added to the program's
+    // environment; a VALUE of "$PID" becomes the program's own process id
+    // (as systemd gives WATCHDOG_PID).
     Process(const std::vector<std::string>& args, const std::string& stdoutPath, const std::string& stderrPath,
-            bool terminal = false, int pendingSignal = 0);
+            bool terminal = false, int pendingSignal = 0, const std::vector<std::string>& environment = {});
     ~Process(); // kills a process still running
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
