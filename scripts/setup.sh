@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs the Debian packages that building, running and testing need, and
+# Installs the Debian packages that building, running and testing need (and
+# those given as arguments: scripts/package.sh's cross-building ones), and
 # only those that are missing, so a second run is quick. Everything is named
 # here: installs run without recommended packages, so nothing may arrive
 # only as one.
@@ -33,6 +34,12 @@ packages="$packages man-db"
 # The time-zone rules the archive's tests read (Europe/Berlin's and
 # America/New_York's autumn nights).
 packages="$packages tzdata"
+# The Debian package (scripts/package.sh): debhelper, the build's own
+# dependencies (libsystemd-dev, pkg-config) and lintian to check it.
+packages="$packages dpkg-dev debhelper lintian libsystemd-dev pkg-config"
+# What a caller needs besides (scripts/package.sh: cross toolchains and
+# foreign-architecture libraries).
+packages="$packages $*"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
@@ -41,5 +48,5 @@ done
 echo "Installing:$missing"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo=sudo
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+$sudo apt-get -o DPkg::Lock::Timeout=600 update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends $missing >/dev/null

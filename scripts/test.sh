@@ -2,7 +2,8 @@
 # Builds both trees and runs every test: the core natively (with sanitizers),
 # then the core again and the Win32 tests under Wine, then each fuzz target
 # for 30 s; and builds the Linux program alone, as on a Raspberry Pi, with
-# the test libraries hidden. Exits non-zero when anything fails or a fuzz
+# the test libraries hidden, and builds and checks the amd64 Debian
+# package. Exits non-zero when anything fails or a fuzz
 # target finds a fault.
 cd "$(dirname "$0")/.." || exit 1
 scripts/setup.sh || exit 1
@@ -13,6 +14,11 @@ echo "== the Linux program alone, without the test libraries =="
 pi_result=$(scripts/check-pi-build.sh)
 pi=$?
 printf '%s\n' "$pi_result"
+
+echo "== the Debian package =="
+package_result=$(scripts/check-package.sh)
+package=$?
+printf '%s\n' "$package_result"
 
 echo "== native tests =="
 ctest --test-dir build/native -j "$jobs" --output-on-failure > build/native-ctest.log 2>&1
@@ -35,4 +41,5 @@ grep -E '^fuzz' build/fuzz-run.log
 printf 'native: '; grep -E 'tests passed|tests failed' build/native-ctest.log | tail -n 1
 printf 'Windows (Wine): '; grep -E 'tests passed|tests failed' build/win-ctest.log | tail -n 1
 printf '%s\n' "$pi_result" | head -n 1
-[ $native -eq 0 ] && [ $win -eq 0 ] && [ $fuzz -eq 0 ] && [ $pi -eq 0 ]
+printf '%s\n' "$package_result" | head -n 1
+[ $native -eq 0 ] && [ $win -eq 0 ] && [ $fuzz -eq 0 ] && [ $pi -eq 0 ] && [ $package -eq 0 ]
