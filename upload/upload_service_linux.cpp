@@ -180,9 +180,11 @@ void announce(const AppConfig& config, const CliOptions& options)
 {
     std::fprintf(stderr, "aerovane: service started; console %s\n",
                  options.consolePath.empty() ? "on USB" : options.consolePath.c_str());
+    bool anyOn = false;
     for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
         const ServiceConfig& settings = config.services[s];
         const char* name = uploadServiceName(static_cast<UploadService>(s));
+        anyOn = anyOn || settings.upload;
         if (!settings.upload)
             std::fprintf(stderr, "aerovane: %s: upload off\n", name);
         else if (settings.stationId[0] == '\0' || settings.key[0] == '\0')
@@ -191,6 +193,13 @@ void announce(const AppConfig& config, const CliOptions& options)
             std::fprintf(stderr, "aerovane: %s: upload on for station %s via %s:%d\n", name, settings.stationId,
                          settings.host.name, settings.host.port);
     }
+    // A freshly installed package's configuration: the service archives
+    // meanwhile, and says once where the uploads are switched on.
+    if (!anyOn)
+        std::fprintf(stderr,
+                     "aerovane: no upload is on: set a service's station, key and upload = on in %s"
+                     " and restart; the archive is kept meanwhile\n",
+                     options.configPath.empty() ? "the configuration" : options.configPath.c_str());
     std::fflush(stderr);
 }
 

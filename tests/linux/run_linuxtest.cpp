@@ -269,6 +269,19 @@ TEST_F(RunCommand, MissingCredentialsAreLoggedAndNothingIsSent)
     stop(service);
 }
 
+TEST_F(RunCommand, TheShippedConfigurationArchivesAndSaysWhatToEdit)
+{
+    // The Debian package installs the example as /etc/aerovane.conf.
+    e2e::writeFile(config, e2e::readFile(std::string(AEROVANE_SOURCE_DIR) + "/packaging/linux/aerovane.conf.example"));
+    Simulator simulator(dir, {"--history=10"});
+    Process* service = start(simulator);
+    const std::string edit = "aerovane: no upload is on: set a service's station, key and upload = on in " + config;
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("archive: merged 10 records") != std::string::npos; }))
+        << e2e::readFile(out) << e2e::readFile(err);
+    EXPECT_EQ(count(e2e::readFile(err), edit), 1u) << e2e::readFile(err);
+    stop(service);
+}
+
 TEST_F(RunCommand, KeepsGoingWhileTheConsoleVanishesAndReturns)
 {
     Server wc({Act{WC_ACCEPTS}});
