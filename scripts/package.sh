@@ -22,7 +22,10 @@ cross=""
 for arch in $arches; do
   [ "$arch" = "$native" ] && continue
   dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
+  # libstdc++6 and libgcc-s1 of that architecture, which dpkg-shlibdeps reads
+  # (the cross toolchain's own copies are not searched).
   cross="$cross crossbuild-essential-$arch libhidapi-dev:$arch libsqlite3-dev:$arch libsystemd-dev:$arch"
+  cross="$cross libstdc++6:$arch libgcc-s1:$arch"
 done
 [ "$target" = all ] && cross="$cross qemu-user"
 scripts/setup.sh $cross
