@@ -34,9 +34,9 @@ packages="$packages man-db"
 # The time-zone rules the archive's tests read (Europe/Berlin's and
 # America/New_York's autumn nights).
 packages="$packages tzdata"
-# The Debian package (scripts/package.sh): debhelper, the build's own
-# dependencies (libsystemd-dev, pkg-config) and lintian to check it.
-packages="$packages dpkg-dev debhelper lintian libsystemd-dev pkg-config"
+# The Debian package (scripts/package.sh): debhelper and lintian to check
+# it (its build dependencies are above; pkgconf provides pkg-config).
+packages="$packages dpkg-dev debhelper lintian"
 # What a caller needs besides (scripts/package.sh: cross toolchains and
 # foreign-architecture libraries).
 packages="$packages $*"
