@@ -21,11 +21,6 @@ namespace {
 // newest are dropped (and told) rather than memory grown without bound.
 constexpr std::size_t LIVE_QUEUE_LIMIT = 1000;
 
-// How the archive begins its note of each malformed record of a download.
-// The console keeps such a record and sends it at every download: the
-// downloads that bring one are counted as a repeated fault instead.
-constexpr char MALFORMED_RECORD_NOTE[] = "refused a malformed record from the console";
-
 void logLine(LogLevel level, const std::string& text)
 {
     printServiceLog(level, "archive: " + text);
@@ -47,7 +42,6 @@ struct ArchiveKeeper::State {
     RepeatedFault liveNotStored;
     RepeatedFault reportNotWritten;
     RepeatedFault malformedDownloads;
-    std::string firstMalformed; // the archive's note of this download's first
     // A merge handed over by mergeDownload, and its result.
     const StationRecord* mergeSlots = nullptr;
     std::size_t mergeCount = 0;
@@ -70,11 +64,6 @@ struct ArchiveKeeper::State {
 
 void ArchiveKeeper::State::archiveNote(const std::string& text)
 {
-    if (text.rfind(MALFORMED_RECORD_NOTE, 0) == 0) {
-        if (firstMalformed.empty())
-            firstMalformed = text;
-        return;
-    }
     logLine(LogLevel::warning, text);
 }
 
@@ -95,15 +84,16 @@ void ArchiveKeeper::State::writeLive(const StationRecord& record)
 
 void ArchiveKeeper::State::merge()
 {
-    firstMalformed.clear();
     const int result = archive->mergeHistory(mergeSlots, mergeCount, *mergeCounts);
     // Taken here, on the archive's thread, before anything else can fail.
     std::string why = result ? std::string() : archive->lastError();
     // Counted also when a later batch failed: the earlier ones are stored.
     historyRows += static_cast<long>(mergeCounts->added);
     const unsigned long malformed = mergeCounts->malformed;
+    // The console keeps a malformed record and sends it at every download:
+    // the downloads that bring one are counted as a repeated fault.
     if (malformed > 0 && malformedDownloads.happened()) {
-        std::string line = firstMalformed.empty() ? std::string(MALFORMED_RECORD_NOTE) : firstMalformed;
+        std::string line = "refused a malformed record from the console (" + mergeCounts->firstMalformed + ")";
         if (malformed > 1)
             line += ", and " + std::to_string(malformed - 1) + " more in this download";
         logLine(LogLevel::warning, line + malformedDownloads.inARow());

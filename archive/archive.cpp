@@ -405,8 +405,10 @@ int Archive::mergeHistory(const StationRecord* slots, std::size_t count, MergeCo
                 continue;
             }
             if (verdict == RowVerdict::malformed) {
-                ++batch.malformed;
-                note("refused a malformed record from the console (" + std::string(reason) + ")");
+                // Counted, not noted one by one: the caller tells a
+                // download's malformed records in one line.
+                if (batch.malformed++ == 0 && counts.malformed == 0)
+                    batch.firstMalformed = reason;
                 continue;
             }
             const RowPass pass = folds.next(row.minute);
@@ -458,6 +460,8 @@ int Archive::mergeHistory(const StationRecord* slots, std::size_t count, MergeCo
         counts.setAside += batch.setAside;
         counts.malformed += batch.malformed;
         counts.empty += batch.empty;
+        if (counts.firstMalformed.empty())
+            counts.firstMalformed = batch.firstMalformed;
     }
     return 1;
 }

@@ -40,6 +40,7 @@ struct MergeCounts {
     unsigned long setAside;       // a different reading of a time already stored
     unsigned long malformed;      // refused, not stored
     unsigned long empty;          // slots the download left empty
+    std::string firstMalformed;   // why the first malformed record was refused
 };
 
 enum class LiveOutcome { stored, sameMinute, malformed, failed };
