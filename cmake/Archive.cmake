@@ -25,6 +25,10 @@ if(AEROVANE_TESTS)
                              AEROVANE_BINARY="$<TARGET_FILE:aerovane>" AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>"
                              AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
   add_dependencies(archive_tests archive_writer_probe)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    string(REPLACE ";" " " emulator "${CMAKE_CROSSCOMPILING_EMULATOR}")
+    target_compile_definitions(archive_tests PRIVATE TEST_PROGRAM_EMULATOR="${emulator}")
+  endif()
   aerovane_warnings(archive_tests)
   gtest_discover_tests(archive_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 

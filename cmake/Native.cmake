@@ -6,13 +6,20 @@
 # compiler, hidapi, SQLite and libsystemd: GoogleTest and Google Benchmark
 # are not looked for at all.
 option(AEROVANE_TESTS "Build the tests and benchmarks (needs GoogleTest and Google Benchmark)" ON)
+# A tree cross-built for a Pi's architecture runs its tests under qemu-user,
+# where the sanitizers' shadow memory cannot be mapped, and needs no
+# benchmarks (scripts/check-cross-tests.sh turns both off).
+option(AEROVANE_TEST_SANITIZERS "Build the tests under AddressSanitizer and UBSan" ON)
+option(AEROVANE_BENCHMARKS "Build the benchmarks with the tests" ON)
 
 if(AEROVANE_TESTS)
   include(GoogleTest)
   include(cmake/GoogleTestFromSource.cmake)
-  find_package(benchmark REQUIRED)
 
-  set(SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  set(SANITIZE "")
+  if(AEROVANE_TEST_SANITIZERS)
+    set(SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  endif()
   add_library(aerovane_core_checked STATIC ${CORE_SOURCES} ${SIM_CORE_SOURCES})
   target_include_directories(aerovane_core_checked PUBLIC ${CMAKE_SOURCE_DIR})
   target_compile_options(aerovane_core_checked PUBLIC ${SANITIZE})
@@ -29,7 +36,11 @@ if(AEROVANE_TESTS)
     gtest_discover_tests(core_tests DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
   endif()
 
-  file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
+  set(BENCH_SOURCES "")
+  if(AEROVANE_BENCHMARKS)
+    find_package(benchmark REQUIRED)
+    file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*_bench.cpp)
+  endif()
   foreach(source IN LISTS BENCH_SOURCES)
     get_filename_component(name ${source} NAME_WE)
     add_executable(${name} ${source})

@@ -5,8 +5,9 @@
 # equal the amd64 program's export of the same history byte for byte.
 # Run by scripts/package.sh all, after the packages are built. Prints one
 # line per architecture; the log is build/deb/cross-check.log.
-#   scripts/check-cross-packages.sh
+#   scripts/check-cross-packages.sh [arm64|armhf]...     (default both)
 cd "$(dirname "$0")/.." || exit 1
+. scripts/cross-arch.sh
 scratch=$PWD/build/deb/cross-check
 log=$PWD/build/deb/cross-check.log
 version=$(dpkg-parsechangelog -S Version)
@@ -33,15 +34,13 @@ out=$scratch/amd64.xls
 export_with build/native/aerovane || { echo "cross check: FAILED: the amd64 export, see $log"; exit 1; }
 
 status=0
-for arch in arm64 armhf; do
-  case $arch in
-    arm64) qemu=qemu-aarch64 triplet=aarch64-linux-gnu ;;
-    armhf) qemu=qemu-arm triplet=arm-linux-gnueabihf ;;
-  esac
+[ $# -gt 0 ] || set -- arm64 armhf
+for arch in "$@"; do
+  cross_names "$arch"
   deb=build/packages/aerovane_${version}_$arch.deb
   root=$scratch/$arch-root
   dpkg-deb -x "$deb" "$root" || { echo "$arch under qemu: FAILED: no $deb"; status=1; continue; }
-  program="$qemu -L /usr/$triplet $root/usr/bin/aerovane"
+  program="$emulator $root/usr/bin/aerovane"
   file -b "$root/usr/bin/aerovane" >>"$log"
   out=$scratch/$arch.xls
   start=$(date +%s)

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the Debian package for amd64 (this machine), or cross-built for a
 # Raspberry Pi's arm64 or armhf, or all three (then proves the Pi's under
-# qemu-user: scripts/check-cross-packages.sh). Leaves the .deb files and
+# qemu-user: the cross-built tests, scripts/check-cross-tests.sh, and the
+# packaged program's export, scripts/check-cross-packages.sh). Leaves the .deb files and
 # SHA256SUMS in build/packages/; each build's log is build/deb/ARCH.log.
 #   scripts/package.sh [amd64|arm64|armhf|all]     (default amd64)
 set -e
@@ -12,23 +13,12 @@ case $target in
   amd64|arm64|armhf) arches=$target ;;
   *) echo "usage: scripts/package.sh [amd64|arm64|armhf|all]" >&2; exit 2 ;;
 esac
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo=sudo
-native=$(dpkg --print-architecture)
-
-# The cross toolchains and the libraries of the foreign architectures
-# (multiarch), beside the native packages setup.sh installs.
-cross=""
-for arch in $arches; do
-  [ "$arch" = "$native" ] && continue
-  dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
-  # libstdc++6 and libgcc-s1 of that architecture, which dpkg-shlibdeps reads
-  # (the cross toolchain's own copies are not searched).
-  cross="$cross crossbuild-essential-$arch libhidapi-dev:$arch libsqlite3-dev:$arch libsystemd-dev:$arch"
-  cross="$cross libstdc++6:$arch libgcc-s1:$arch"
-done
-[ "$target" = all ] && cross="$cross qemu-user"
-scripts/setup.sh $cross
+. scripts/cross-arch.sh
+if [ "$arches" = "$(dpkg --print-architecture)" ]; then
+  scripts/setup.sh
+else
+  cross_setup $arches
+fi
 
 version=$(dpkg-parsechangelog -S Version)
 program=$(sed -n 's/^#define AEROVANE_VERSION_TEXT "\(.*\)"$/\1/p' resources/resource_ids.h)
@@ -48,7 +38,7 @@ for arch in $arches; do
   git ls-files -z --cached --others --exclude-standard |
     tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -xf - -C "$scratch/aerovane-$program"
   options="-b -us -uc"
-  [ "$arch" = "$native" ] || options="$options -a $arch -Pcross,nocheck"
+  [ "$arch" = "$(dpkg --print-architecture)" ] || options="$options -a $arch -Pcross,nocheck"
   start=$(date +%s)
   if ! (cd "$scratch/aerovane-$program" && DEB_BUILD_OPTIONS="parallel=$jobs" dpkg-buildpackage $options) \
        > "build/deb/$arch.log" 2>&1; then
@@ -62,5 +52,8 @@ for arch in $arches; do
 done
 (cd build/packages && sha256sum aerovane_*.deb > SHA256SUMS)
 
-[ "$target" = all ] && scripts/check-cross-packages.sh
+if [ "$target" = all ]; then
+  scripts/check-cross-tests.sh arm64 armhf
+  scripts/check-cross-packages.sh
+fi
 exit 0

@@ -33,6 +33,22 @@ std::vector<char*> argv(const std::vector<std::string>& args)
     return out;
 }
 
+// A tree cross-built for another architecture runs its own programs under
+// the emulator it was configured with (words separated by spaces).
+std::vector<std::string> emulated(const std::vector<std::string>& args)
+{
+#ifdef TEST_PROGRAM_EMULATOR
+    std::vector<std::string> out;
+    std::istringstream words(TEST_PROGRAM_EMULATOR);
+    for (std::string word; words >> word;)
+        out.push_back(word);
+    out.insert(out.end(), args.begin(), args.end());
+    return out;
+#else
+    return args;
+#endif
+}
+
 // The program's environment: this one's with `environment` over it. A
 // "$PID" value is left as room for the digits, which the child writes in
 // (after a fork only async-signal-safe work: no allocation).
@@ -119,7 +135,8 @@ TempDir::~TempDir()
 Process::Process(const std::vector<std::string>& args, const std::string& stdoutPath, const std::string& stderrPath,
                  bool terminal, int pendingSignal, const std::vector<std::string>& environment)
 {
-    std::vector<char*> arguments = argv(args);
+    const std::vector<std::string> command = emulated(args);
+    std::vector<char*> arguments = argv(command);
     Environment programEnvironment(environment);
     if (terminal) {
         terminalOut = stdoutPath;
