@@ -51,6 +51,24 @@ int repeatedSpanAt(std::int64_t localMinute, UtcOffsetAt offsetAt, RepeatedSpan&
     return localMinute >= span.first && localMinute < span.end;
 }
 
+std::int64_t utcSecondOf(std::int64_t localMinute, int fold, UtcOffsetAt offsetAt)
+{
+    const std::int64_t local = localMinute * 60;
+    const long earlier = offsetAt(local - DAY_SECONDS);
+    const long later = offsetAt(local + DAY_SECONDS);
+    // Each offset in force around it names an instant; it counts when that
+    // instant has that offset.
+    const std::int64_t underEarlier = local - earlier;
+    const std::int64_t underLater = local - later;
+    const bool earlierNames = offsetAt(underEarlier) == earlier;
+    const bool laterNames = offsetAt(underLater) == later;
+    if (earlierNames && laterNames && underEarlier != underLater)
+        return (fold == 1) == (underEarlier > underLater) ? underEarlier : underLater;
+    if (laterNames && !earlierNames)
+        return underLater;
+    return underEarlier;
+}
+
 RowPass FoldTracker::next(std::int64_t minute)
 {
     RowPass pass{0, false, {0, 0}};

@@ -30,6 +30,11 @@ struct RepeatedSpan {
 // A zone is taken to change its offset at most once in two days.
 int repeatedSpanAt(std::int64_t localMinute, UtcOffsetAt offsetAt, RepeatedSpan& span);
 
+// The UTC second a local minute of the given pass names: in the repeated
+// hour the first pass is the earlier instant, the second the later; a
+// minute the zone skips (the spring gap) is read with the offset before it.
+std::int64_t utcSecondOf(std::int64_t localMinute, int fold, UtcOffsetAt offsetAt);
+
 struct RowPass {
     int fold;      // 0 first (or only) pass, 1 second pass
     bool repeated; // the time comes twice; span says which hour

@@ -14,7 +14,7 @@
 // console's units (°C, %, mm, mm/h, km/h, hPa, degrees, UV index), indexed
 // by StationFields::Index. NaN where the console had no valid reading and
 // for the fields that are no numbers (recordDate, recordTime, windDirPoint).
-struct Observation {
+struct ArchivedObservation {
     std::int64_t utcSecond; // seconds since 1970
     double value[STATION_FIELD_COUNT];
 };

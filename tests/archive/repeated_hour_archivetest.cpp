@@ -152,6 +152,21 @@ TEST(RepeatedHour, TheZonesRulesSayWhichMinutesComeTwice)
     }
 }
 
+TEST(RepeatedHour, EachPassNamesItsOwnMomentInUtc)
+{
+    InZone berlin("Europe/Berlin");
+    // 02:30 on the autumn night: 00:30Z at the first pass, 01:30Z at the second.
+    EXPECT_EQ(utcSecondOf(at(2026, 10, 25, 2, 30), 0, machineUtcOffset), at(2026, 10, 25, 0, 30) * 60);
+    EXPECT_EQ(utcSecondOf(at(2026, 10, 25, 2, 30), 1, machineUtcOffset), at(2026, 10, 25, 1, 30) * 60);
+    // Either side of the night, and in summer and winter, one moment.
+    EXPECT_EQ(utcSecondOf(at(2026, 10, 25, 1, 59), 0, machineUtcOffset), at(2026, 10, 24, 23, 59) * 60);
+    EXPECT_EQ(utcSecondOf(at(2026, 10, 25, 3, 0), 0, machineUtcOffset), at(2026, 10, 25, 2, 0) * 60);
+    EXPECT_EQ(utcSecondOf(at(2026, 1, 15, 12, 0), 1, machineUtcOffset), at(2026, 1, 15, 11, 0) * 60);
+    // The spring gap's 02:30 is read with winter's offset.
+    EXPECT_EQ(utcSecondOf(at(2026, 3, 29, 2, 30), 0, machineUtcOffset), at(2026, 3, 29, 1, 30) * 60);
+    EXPECT_EQ(utcSecondOf(at(2026, 3, 29, 3, 0), 0, machineUtcOffset), at(2026, 3, 29, 1, 0) * 60);
+}
+
 TEST(RepeatedHour, ThePassFollowsTheOrderTheConsoleSentItsRecordsIn)
 {
     const std::int64_t one = at(2026, 10, 25, 1, 55);
