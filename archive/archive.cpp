@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "archive/observation_columns.h"
 #include "archive/repeated_hour.h"
 #include "readings/field_names.h"
 
@@ -18,29 +19,6 @@ namespace {
 // A reader waits this long for a writer's checkpoint; the writer for a
 // reader that holds the file.
 constexpr int BUSY_TIMEOUT_MS = 5000;
-
-bool isKeyField(int field)
-{
-    return field == StationFields::recordDate || field == StationFields::recordTime;
-}
-
-// The value columns, comma-separated, each name after `prefix`: every field
-// but the date and time, which make the key.
-std::string valueColumns(const char* prefix, bool withTypes)
-{
-    std::string text;
-    for (int f = 0; f < static_cast<int>(STATION_FIELD_COUNT); ++f) {
-        if (isKeyField(f))
-            continue;
-        if (!text.empty())
-            text += ", ";
-        text += prefix;
-        text += stationFieldName(f);
-        if (withTypes)
-            text += f == StationFields::windDirPoint ? " TEXT" : " REAL";
-    }
-    return text;
-}
 
 // Version 1: observations, lines set aside, and the record of migrations.
 // Observations are stored in time order (no rowid), so the report's scan
@@ -83,6 +61,28 @@ std::string schemaVersion2()
            "ALTER TABLE observation_2 RENAME TO observation;";
 }
 
+// Version 3: the outbox. Per destination (its configuration section), the
+// mark - the sortTime of the last observation delivered or passed over -
+// and what `aerovane status` tells: the last accepted observation, the last
+// refusal, the failures in a row and the next attempt (UTC seconds). A
+// refusal stops the destination while its configuration's fingerprint is
+// the one refused.
+std::string schemaVersion3()
+{
+    return "CREATE TABLE outbox ("
+           " destination TEXT PRIMARY KEY,"
+           " mark TEXT NOT NULL DEFAULT '',"
+           " lastSlot INTEGER NOT NULL DEFAULT -1,"
+           " lastAccepted TEXT NOT NULL DEFAULT '',"
+           " acceptedAt INTEGER NOT NULL DEFAULT 0,"
+           " lastRefusal TEXT NOT NULL DEFAULT '',"
+           " refusedAt INTEGER NOT NULL DEFAULT 0,"
+           " refusedConfig TEXT NOT NULL DEFAULT '',"
+           " failures INTEGER NOT NULL DEFAULT 0,"
+           " nextAttempt INTEGER NOT NULL DEFAULT 0,"
+           " lastFailure TEXT NOT NULL DEFAULT '') WITHOUT ROWID;";
+}
+
 // Migration n brings a file of version n - 1 to version n.
 std::string migrationTo(int version)
 {
@@ -91,6 +91,8 @@ std::string migrationTo(int version)
         return schemaVersion1();
     case 2:
         return schemaVersion2();
+    case 3:
+        return schemaVersion3();
     default:
         return std::string();
     }
@@ -481,12 +483,6 @@ long countOf(sqlite3* db, const char* sql, int source)
     sqlite3_finalize(statement);
     return count;
 }
-
-// One row per time and pass: the console's record where both sources hold
-// one.
-const char OBSERVATIONS_SQL[] =
-    "FROM observation o WHERE (o.source = 1 OR NOT EXISTS"
-    " (SELECT 1 FROM observation h WHERE h.sortTime = o.sortTime AND h.source = 1))";
 
 } // namespace
 

@@ -26,7 +26,7 @@
 #include "archive/repeated_hour.h"
 #include "readings/station_record.h"
 
-constexpr int ARCHIVE_SCHEMA_VERSION = 2;
+constexpr int ARCHIVE_SCHEMA_VERSION = 3;
 // History is merged in transactions of this many records: a kill loses at
 // most one unfinished batch, which the next download brings again.
 constexpr std::size_t MERGE_BATCH = 2000;

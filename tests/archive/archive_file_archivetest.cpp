@@ -17,6 +17,7 @@
 #include "export/export_csv.h"
 #include "export/export_file.h"
 #include "readings/field_names.h"
+#include "tests/archive/archive_reading.h"
 #include "tests/support/model_history.h"
 #include "tests/support/process_linux.h"
 #include "tests/support/whole_period_request.h"
@@ -25,26 +26,6 @@ namespace {
 
 const std::int64_t START = minutesFromCivil({2026, 1, 1, 0, 0});
 
-// A connection of the test's own, outside the code under test.
-struct RawDatabase {
-    explicit RawDatabase(const std::string& path) { sqlite3_open(path.c_str(), &db); }
-    ~RawDatabase() { sqlite3_close(db); }
-    std::string text(const char* sql)
-    {
-        sqlite3_stmt* statement = nullptr;
-        std::string result = "(error)";
-        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
-            const int step = sqlite3_step(statement);
-            if (step == SQLITE_ROW)
-                result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-            else if (step == SQLITE_DONE)
-                result = "(none)";
-        }
-        sqlite3_finalize(statement);
-        return result;
-    }
-    sqlite3* db = nullptr;
-};
 
 } // namespace
 
@@ -231,8 +212,9 @@ TEST(ArchiveFile, AVersionOneFileMigratesWithItsRowsInPlace)
         EXPECT_EQ(counts.alreadyPresent, 2u);
     }
     RawDatabase raw(path);
-    EXPECT_EQ(raw.text("PRAGMA user_version"), "2");
-    EXPECT_EQ(raw.text("SELECT group_concat(version) FROM schema_version"), "1,2");
+    EXPECT_EQ(raw.text("PRAGMA user_version"), "3");
+    EXPECT_EQ(raw.text("SELECT group_concat(version) FROM schema_version"), "1,2,3");
+    EXPECT_EQ(raw.text("SELECT count(*) FROM outbox"), "0");
     EXPECT_EQ(raw.text("SELECT count(*) FROM observation WHERE fold = 0 AND sortTime = time"), "4");
     EXPECT_EQ(raw.text("SELECT outdoorTemp FROM observation WHERE stored = 'then' AND source = 2"), "21.5");
     EXPECT_EQ(raw.text("PRAGMA integrity_check"), "ok");

@@ -1,6 +1,8 @@
 // What the archive tests open an archive with and read back from it.
 #pragma once
 
+#include <sqlite3.h>
+
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -39,3 +41,24 @@ inline std::vector<std::string> linesOf(const std::vector<StationRecord>& record
         lines.emplace_back(records[i].text);
     return lines;
 }
+
+// A connection of the test's own, outside the code under test.
+struct RawDatabase {
+    explicit RawDatabase(const std::string& path) { sqlite3_open(path.c_str(), &db); }
+    ~RawDatabase() { sqlite3_close(db); }
+    std::string text(const char* sql)
+    {
+        sqlite3_stmt* statement = nullptr;
+        std::string result = "(error)";
+        if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK) {
+            const int step = sqlite3_step(statement);
+            if (step == SQLITE_ROW)
+                result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+            else if (step == SQLITE_DONE)
+                result = "(none)";
+        }
+        sqlite3_finalize(statement);
+        return result;
+    }
+    sqlite3* db = nullptr;
+};

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "archive/archive.h"
+#include "archive/outbox.h"
 #include "export/export_csv.h"
 #include "export/export_file.h"
 #include "sim/station_model.h"
@@ -343,6 +344,17 @@ TEST(RepeatedHour, LiveObservationsOfBothPassesAreKeptAndTheConsolesRecordPrefer
     MergeCounts counts{};
     ASSERT_EQ(archive->mergeHistory(night.data() + 50, 10, counts), 1);
     EXPECT_EQ(observedMinutes(*archive), minutesOf(night));
+    // The networks get each pass at its own moment in UTC.
+    std::string error;
+    auto outbox = Outbox::open(path, ArchiveAccess::read, error);
+    ASSERT_TRUE(outbox) << error;
+    std::vector<OutboxObservation> rows;
+    bool more = false;
+    ASSERT_EQ(outbox->observationsAfter("", 100, rows, more), 1);
+    ASSERT_EQ(rows.size(), night.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].observation.utcSecond, (at(2026, 10, 24, 22, 0) + 5 * static_cast<std::int64_t>(i)) * 60)
+            << rows[i].sortTime;
     StationRecord latest;
     std::int64_t latestMinute = 0;
     ASSERT_EQ(archive->latestObservation(latest, latestMinute), 1);
