@@ -12,11 +12,12 @@ namespace {
 const char* const SERVICE_SECTIONS[UPLOAD_SERVICE_COUNT] = {"wunderground", "weathercloud"};
 const wchar_t* const HOST_OPTIONS[UPLOAD_SERVICE_COUNT] = {L"--wu-host=", L"--wc-host="};
 
-enum class Section { none, units, service, archive, report, clock };
+enum class Section { none, units, service, archive, report, clock, network, tls };
 
 struct Place {
     Section section;
     UploadService service;
+    Network network = Network::pwsweather;
 };
 
 bool isBlank(char c)
@@ -194,11 +195,17 @@ int readSection(std::string_view text, Place& place, int line, ConfigError& erro
         place = Place{Section::units, SERVICE_WEATHER_UNDERGROUND};
         return 1;
     }
-    if (name == "archive" || name == "report" || name == "clock") {
+    if (name == "archive" || name == "report" || name == "clock" || name == "tls") {
         place = Place{name == "archive"  ? Section::archive
                       : name == "report" ? Section::report
-                                         : Section::clock,
+                      : name == "clock"  ? Section::clock
+                                         : Section::tls,
                       SERVICE_WEATHER_UNDERGROUND};
+        return 1;
+    }
+    Network network = Network::pwsweather;
+    if (networkOfSection(name, network)) {
+        place = Place{Section::network, SERVICE_WEATHER_UNDERGROUND, network};
         return 1;
     }
     for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
@@ -240,6 +247,20 @@ int readLine(std::string_view raw, Place& place, AppConfig& config, int line, Co
         return readReportLine(key, value, config, line, error);
     case Section::clock:
         return readClockLine(key, value, config, line, error);
+    case Section::network: {
+        std::string why;
+        if (readNetworkLine(place.network, key, value, config.networks[static_cast<std::size_t>(place.network)], why))
+            return 1;
+        // The value is not shown: secrets and urls with keys in them go
+        // to the journal otherwise.
+        return why == "unknown key" ? fail(error, line, "unknown key \"", key, "\"") : fail(error, line, why.c_str());
+    }
+    case Section::tls:
+        if (key != "ca-file")
+            return fail(error, line, "unknown key \"", key, "\"");
+        if (!readPath(value, config.tlsCaFile))
+            return fail(error, line, "the authority's file is missing or holds control characters");
+        return 1;
     case Section::none:
         break;
     }
@@ -292,6 +313,9 @@ bool configHoldsKey(const AppConfig& config)
 {
     for (const ServiceConfig& service : config.services)
         if (service.key[0] != '\0')
+            return true;
+    for (const NetworkConfig& network : config.networks)
+        if (!network.secret.empty())
             return true;
     return false;
 }

@@ -23,6 +23,8 @@
 //   [clock]
 //   sync = auto             ; set the console's clock: auto (only while this
 //                           ; machine's clock is synchronised), always, never
+//   and the networks the service delivers to itself, with [tls]
+//   (settings/network_config.h)
 #pragma once
 
 #include <string>
@@ -30,6 +32,7 @@
 #include <cstddef>
 
 #include "readings/units.h"
+#include "settings/network_config.h"
 #include "upload/upload_hosts.h"
 #include "upload/upload_requests.h"
 #include "upload/upload_state.h"
@@ -56,6 +59,8 @@ struct AppConfig {
     std::string reportFolder; // empty: `run` writes no report
     int reportEveryMinutes;
     ClockSync clockSync; // default whenSynchronised
+    NetworkConfig networks[NETWORK_COUNT]; // indexed by Network
+    std::string tlsCaFile; // empty: the system's authorities only
 };
 
 struct ConfigError {

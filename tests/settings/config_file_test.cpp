@@ -122,6 +122,20 @@ TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
         {"[archive]\nfile = a.sqlite\n", 2, "unknown key \"file\""},
         {"[clock]\nsync = sometimes\n", 2, "auto, always or never"},
         {"[clock]\nntp = on\n", 2, "unknown key \"ntp\""},
+        {"[wow]\nstation = 1234\n", 2, "unknown key \"station\""}, // WOW names it site
+        {"[cwop]\nurl = https://x\n", 2, "unknown key \"url\""},
+        {"[cwop]\nbackfill-days = 3\n", 2, "unknown key"},  // current observations only
+        {"[pwsweather]\nserver = h:1\n", 2, "unknown key"},
+        {"[windy]\ninterval = 0\n", 2, "1 to 1440"},
+        {"[windy]\nbackfill-days = 366\n", 2, "0 to 365"},
+        {"[openweathermap]\nurl = ftp://h/\n", 2, "https://"},
+        {"[openweathermap]\nurl = https://h/a b\n", 2, "no blanks"},
+        {"[cwop]\nserver = cwop.example\n", 2, "HOST:PORT"},
+        {"[cwop]\nlatitude = 91\n", 2, "-90 to 90"},
+        {"[cwop]\nlongitude = 12.5E\n", 2, "-180 to 180"},
+        {"[cwop]\npasscode = " + std::string(300, '1') + "\n", 2, "1 to 256 bytes"},
+        {"[tls]\nca-file =\n", 2, "missing"},
+        {"[tls]\ncert = x\n", 2, "unknown key \"cert\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 40));
@@ -136,6 +150,42 @@ TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
     }
 }
 
+TEST(ConfigFile, ReadsTheNetworksTheServiceDeliversToItself)
+{
+    AppConfig config;
+    ConfigError error;
+    ASSERT_EQ(parse("[pwsweather]\nstation = KX&1\nkey = p w\nupload = on\n"
+                    "[wow]\nsite = 9f3a\nkey = 123456\nupload = on\ninterval = 15\nbackfill-days = 0\n"
+                    "url = https://wow.example.be/automaticreading\n"
+                    "[cwop]\ncallsign = N0CALL\npasscode = -1\nlatitude = 49.0583\nlongitude = -72.0292\n"
+                    "server = 127.0.0.1:14580\nupload = on\n"
+                    "[tls]\nca-file = /etc/ssl/private-ca.pem\n",
+                    config, error),
+              1)
+        << error.message;
+    const NetworkConfig& pws = config.networks[static_cast<int>(Network::pwsweather)];
+    EXPECT_TRUE(pws.upload);
+    EXPECT_EQ(pws.identity, "KX&1");
+    EXPECT_EQ(pws.secret, "p w");
+    EXPECT_EQ(pws.intervalMinutes, 0);
+    EXPECT_EQ(pws.backfillDays, 7);
+    const NetworkConfig& wow = config.networks[static_cast<int>(Network::wow)];
+    EXPECT_EQ(wow.identity, "9f3a");
+    EXPECT_EQ(wow.intervalMinutes, 15);
+    EXPECT_EQ(wow.backfillDays, 0);
+    EXPECT_EQ(wow.endpoint, "https://wow.example.be/automaticreading");
+    const NetworkConfig& cwop = config.networks[static_cast<int>(Network::cwop)];
+    EXPECT_EQ(cwop.identity, "N0CALL");
+    EXPECT_EQ(cwop.secret, "-1");
+    EXPECT_TRUE(cwop.latitudeGiven && cwop.longitudeGiven);
+    EXPECT_DOUBLE_EQ(cwop.latitude, 49.0583);
+    EXPECT_DOUBLE_EQ(cwop.longitude, -72.0292);
+    EXPECT_EQ(cwop.endpoint, "127.0.0.1:14580");
+    EXPECT_FALSE(config.networks[static_cast<int>(Network::windy)].upload);
+    EXPECT_EQ(config.tlsCaFile, "/etc/ssl/private-ca.pem");
+    EXPECT_TRUE(configHoldsKey(config));
+}
+
 TEST(ConfigFile, TheKeyIsNeverRepeatedInAMessage)
 {
     AppConfig config;
@@ -144,6 +194,10 @@ TEST(ConfigFile, TheKeyIsNeverRepeatedInAMessage)
     EXPECT_EQ(std::string(error.message).find("sss"), std::string::npos);
     ASSERT_EQ(parse("[weathercloud]\nkey secret\n", config, error), 0);
     EXPECT_EQ(std::string(error.message).find("secret"), std::string::npos);
+    ASSERT_EQ(parse("[windy]\npassword = s\x01" "ecret\n", config, error), 0);
+    EXPECT_EQ(std::string(error.message).find("ecret"), std::string::npos) << error.message;
+    ASSERT_EQ(parse("[openweathermap]\nurl = https://h/?appid=secret key\n", config, error), 0);
+    EXPECT_EQ(std::string(error.message).find("secret"), std::string::npos) << error.message;
 }
 
 TEST(UnitNames, EveryDisplayNameReadsBackToItsCode)

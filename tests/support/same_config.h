@@ -16,6 +16,15 @@ inline bool sameConfig(const AppConfig& a, const AppConfig& b)
             || std::strcmp(x.host.name, y.host.name) != 0 || x.host.port != y.host.port)
             return false;
     }
-    return a.archivePath == b.archivePath && a.reportFolder == b.reportFolder
+    for (std::size_t n = 0; n < NETWORK_COUNT; ++n) {
+        const NetworkConfig& x = a.networks[n];
+        const NetworkConfig& y = b.networks[n];
+        if (x.upload != y.upload || x.identity != y.identity || x.secret != y.secret
+            || x.intervalMinutes != y.intervalMinutes || x.endpoint != y.endpoint || x.backfillDays != y.backfillDays
+            || x.latitude != y.latitude || x.longitude != y.longitude || x.latitudeGiven != y.latitudeGiven
+            || x.longitudeGiven != y.longitudeGiven)
+            return false;
+    }
+    return a.tlsCaFile == b.tlsCaFile && a.archivePath == b.archivePath && a.reportFolder == b.reportFolder
         && a.reportEveryMinutes == b.reportEveryMinutes && a.clockSync == b.clockSync;
 }

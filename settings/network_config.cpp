@@ -1,0 +1,163 @@
+#include "settings/network_config.h"
+
+#include <cstdlib>
+
+namespace {
+
+struct Names {
+    const char* section;
+    const char* identity;
+    const char* secret;
+};
+
+const Names NAMES[NETWORK_COUNT] = {
+    {"pwsweather", "station", "key"},
+    {"wow", "site", "key"},
+    {"windy", "station", "password"},
+    {"openweathermap", "station", "key"},
+    {"cwop", "callsign", "passcode"},
+};
+
+constexpr std::size_t TEXT_LIMIT = 256;
+
+// Text as it will be sent: not empty, bounded, no control characters.
+bool readText(std::string_view value, std::string& out)
+{
+    if (value.empty() || value.size() > TEXT_LIMIT)
+        return false;
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return false;
+    out = std::string(value);
+    return true;
+}
+
+bool readNumber(std::string_view value, int low, int high, int& out)
+{
+    if (value.empty() || value.size() > 6)
+        return false;
+    int number = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + (c - '0');
+    }
+    if (number < low || number > high)
+        return false;
+    out = number;
+    return true;
+}
+
+// Decimal degrees within +-limit.
+bool readDegrees(std::string_view value, double limit, double& out)
+{
+    if (value.empty() || value.size() > 20)
+        return false;
+    const std::string text(value);
+    for (char c : text)
+        if (!(c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9')))
+            return false;
+    char* end = nullptr;
+    const double degrees = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !(degrees >= -limit && degrees <= limit))
+        return false;
+    out = degrees;
+    return true;
+}
+
+bool readUrl(std::string_view value, std::string& out)
+{
+    if (value.rfind("https://", 0) != 0 && value.rfind("http://", 0) != 0)
+        return false;
+    for (char c : value)
+        if (c == ' ')
+            return false;
+    return readText(value, out);
+}
+
+// HOST:PORT, the port 1..65535.
+bool readServer(std::string_view value, std::string& out)
+{
+    const std::size_t colon = value.rfind(':');
+    int port = 0;
+    if (colon == std::string_view::npos || colon == 0 || !readNumber(value.substr(colon + 1), 1, 65535, port))
+        return false;
+    for (char c : value.substr(0, colon))
+        if (c == ' ' || c == '/')
+            return false;
+    return readText(value, out);
+}
+
+bool readSwitchValue(std::string_view value, bool& out)
+{
+    if (value == "on" || value == "yes" || value == "true" || value == "1")
+        out = true;
+    else if (value == "off" || value == "no" || value == "false" || value == "0")
+        out = false;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+const char* networkSectionName(Network network)
+{
+    return NAMES[static_cast<std::size_t>(network)].section;
+}
+
+int networkOfSection(std::string_view name, Network& network)
+{
+    for (std::size_t n = 0; n < NETWORK_COUNT; ++n)
+        if (name == NAMES[n].section) {
+            network = static_cast<Network>(n);
+            return 1;
+        }
+    return 0;
+}
+
+int readNetworkLine(Network network, std::string_view key, std::string_view value, NetworkConfig& config,
+                    std::string& why)
+{
+    const Names& names = NAMES[static_cast<std::size_t>(network)];
+    const bool cwop = network == Network::cwop;
+    if (key == names.identity) {
+        if (readText(value, config.identity))
+            return 1;
+        why = std::string("a ") + names.identity + " is 1 to 256 bytes of text";
+    } else if (key == names.secret) {
+        if (readText(value, config.secret))
+            return 1;
+        why = std::string("a ") + names.secret + " is 1 to 256 bytes of text";
+    } else if (key == "upload") {
+        if (readSwitchValue(value, config.upload))
+            return 1;
+        why = "upload is on or off";
+    } else if (key == "interval") {
+        if (readNumber(value, 1, 1440, config.intervalMinutes))
+            return 1;
+        why = "interval is a number of minutes from 1 to 1440";
+    } else if (key == "backfill-days" && !cwop) {
+        if (readNumber(value, 0, BACKFILL_DAYS_LIMIT, config.backfillDays))
+            return 1;
+        why = "backfill-days is a number of days from 0 to 365";
+    } else if (key == "url" && !cwop) {
+        if (readUrl(value, config.endpoint))
+            return 1;
+        why = "a url starts with https:// or http:// and holds no blanks";
+    } else if (key == "server" && cwop) {
+        if (readServer(value, config.endpoint))
+            return 1;
+        why = "a server is HOST:PORT";
+    } else if ((key == "latitude" || key == "longitude") && cwop) {
+        const bool north = key == "latitude";
+        if (readDegrees(value, north ? 90 : 180, north ? config.latitude : config.longitude)) {
+            (north ? config.latitudeGiven : config.longitudeGiven) = true;
+            return 1;
+        }
+        why = north ? "latitude is degrees from -90 to 90" : "longitude is degrees from -180 to 180";
+    } else {
+        why = "unknown key";
+    }
+    return 0;
+}
