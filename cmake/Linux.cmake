@@ -13,11 +13,13 @@ find_library(HIDAPI_HIDRAW_LIBRARY hidapi-hidraw REQUIRED)
 # is alive (the watchdog).
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
+# HTTP(S) to the weather networks, with certificate checks.
+pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
 
 add_library(aerovane_linux STATIC ${LINUX_SHELL_SOURCES})
 target_include_directories(aerovane_linux PUBLIC ${HIDAPI_INCLUDE_DIR})
 target_link_libraries(aerovane_linux PUBLIC aerovane_core aerovane_archive ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
-target_link_libraries(aerovane_linux PRIVATE PkgConfig::SYSTEMD)
+target_link_libraries(aerovane_linux PRIVATE PkgConfig::SYSTEMD PkgConfig::CURL)
 aerovane_warnings(aerovane_linux)
 
 add_executable(aerovane ${CMAKE_SOURCE_DIR}/app/main_linux.cpp)

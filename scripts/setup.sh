@@ -26,6 +26,9 @@ packages="$packages libhidapi-dev libsqlite3-dev chromium chromium-driver"
 # The service's word to systemd (libsystemd's sd_notify: readiness, status
 # line, watchdog), found by CMake through pkg-config.
 packages="$packages libsystemd-dev pkgconf"
+# libcurl (OpenSSL flavour), the service's HTTPS to the weather networks with
+# certificate checks; openssl, which makes the tests' private authority.
+packages="$packages libcurl4-openssl-dev openssl"
 # systemd-analyze, which checks the service's unit and scores its sandbox
 # offline (no running systemd needed).
 packages="$packages systemd"
