@@ -53,7 +53,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/docs/man/aerovane.conf.5 DESTINATION ${CMAKE_I
 # native simulator, each test file an executable of its own.
 if(AEROVANE_TESTS)
   file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
-  add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp)
+  add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp
+              ${CMAKE_SOURCE_DIR}/tests/support/test_servers_linux.cpp)
   target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
   target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
                              AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
