@@ -3,7 +3,7 @@
 # (under AddressSanitizer and UBSan) and the benchmarks (optimised, no
 # sanitizers).
 # OFF builds what a Raspberry Pi or a server installs, with nothing but the
-# compiler, hidapi, SQLite and libsystemd: GoogleTest and Google Benchmark
+# compiler, hidapi, SQLite, libsystemd and libcurl: GoogleTest and Google Benchmark
 # are not looked for at all.
 option(AEROVANE_TESTS "Build the tests and benchmarks (needs GoogleTest and Google Benchmark)" ON)
 # A tree cross-built for a Pi's architecture runs its tests under qemu-user,
