@@ -69,5 +69,8 @@ if(AEROVANE_TESTS)
     gtest_discover_tests(${name} TEST_PREFIX linux. DISCOVERY_TIMEOUT 60
                          PROPERTIES TIMEOUT 180 LABELS linux SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
   endforeach()
+  if(TARGET https_transport_bench)
+    target_link_libraries(https_transport_bench PRIVATE linux_test_support aerovane_linux)
+  endif()
   include(cmake/Report.cmake)
 endif()

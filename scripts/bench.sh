@@ -13,7 +13,8 @@
 #    readerStop is set.
 #  - the Linux program against the native simulator: idle CPU of the service
 #    over a minute, its memory at rest and in an export, and download speed
-#    natively against the Windows program's under Wine.
+#    natively against the Windows program's under Wine;
+#  - the service's HTTPS transport: requests a second to a loopback server.
 #   sh scripts/bench.sh [--runs=N] [--export=RECORDS]
 # Defaults: 10 start-ups and an export of 2,000 records (every export clears
 # the whole store first, so the memory peak does not depend on the count;
@@ -35,7 +36,7 @@ scripts/setup.sh
 [ -f build/native/build.ninja ] && [ -f build/win/build.ninja ] || scripts/build.sh
 build_log="build/bench-build.log"
 if ! { cmake --build build/native -j 2 --target report_reader_bench readings_bench export_bench archive_bench \
-         report_page_bench &&
+         report_page_bench https_transport_bench &&
        cmake --build build/win -j 2 --target aerovane aerovane-sim startup_bench reader_idle_bench; } >"$build_log" 2>&1; then
   cat "$build_log" >&2
   exit 1
@@ -84,6 +85,10 @@ echo
 echo "The archive and the report page, a year of five-minute observations (bench/archive_bench.cpp):"
 build/native/archive_bench 2>/dev/null | sed -n 's/^BM_/  BM_/p'
 build/native/report_page_bench 2>/dev/null | sed -n 's/^BM_/  BM_/p'
+
+echo
+echo "HTTPS requests to the loopback test server, each thread keeping its connection (bench/https_transport_bench.cpp):"
+build/native/https_transport_bench 2>/dev/null | sed -n 's/^BM_/  BM_/p'
 
 echo
 echo "Start-up and memory of aerovane.exe under Wine ($runs start-ups, then an export of $records records):"

@@ -116,6 +116,9 @@ TEST_F(CurlTransport, RequestsReachTheServerAsTheyWereMade)
     EXPECT_EQ(logged[1].line, "POST /created?key=a%2Fb HTTP/1.1");
     EXPECT_EQ(logged[1].header("Content-Type"), "application/json");
     EXPECT_EQ(logged[1].body, body);
+    // One thread's requests share its connection (and its TLS session).
+    EXPECT_EQ(logged[1].from, logged[0].from);
+    EXPECT_EQ(logged[2].from, logged[0].from);
 }
 
 TEST_F(CurlTransport, PlainHttpWorksToo)

@@ -16,6 +16,7 @@ without a route gets 404. The query is not part of the path matched.
 Each request is appended to the log as it came, before it is answered:
 
     REQUEST <request line>
+    FROM <client address>:<client port>
     HEADER <name>: <value>          (one per header)
     BODY <length>
     <the body's bytes>
@@ -44,6 +45,9 @@ CHUNK = 65536
 
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
+    # The head and the body go out in writes of their own: without this the
+    # body waits for the client's delayed acknowledgement of the head.
+    disable_nagle_algorithm = True
 
     def setup(self):
         if isinstance(self.request, ssl.SSLSocket):
@@ -71,6 +75,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
     def record(self, body):
         entry = bytearray()
         entry += b"REQUEST " + self.requestline.encode("latin-1") + b"\n"
+        entry += b"FROM %s:%d\n" % (self.client_address[0].encode("ascii"), self.client_address[1])
         for name, value in self.headers.items():
             entry += b"HEADER " + ("%s: %s" % (name, value)).encode("latin-1") + b"\n"
         entry += b"BODY %d\n" % len(body) + body + b"\nEND\n"

@@ -145,6 +145,9 @@ std::vector<LoggedRequest> HttpTestServer::requests() const
         if (line.rfind("REQUEST ", 0) != 0)
             break;
         request.line = line.substr(8);
+        if (!nextLine(line) || line.rfind("FROM ", 0) != 0)
+            break;
+        request.from = line.substr(5);
         while (nextLine(line) && line.rfind("HEADER ", 0) == 0)
             request.headers.push_back(line.substr(7));
         if (line.rfind("BODY ", 0) != 0)

@@ -38,6 +38,7 @@ private:
 
 struct LoggedRequest {
     std::string line;                 // "POST /path?query HTTP/1.1"
+    std::string from;                 // "127.0.0.1:PORT": one per connection
     std::vector<std::string> headers; // "Name: value", as they came
     std::string body;
     // The value of the first header of that name (any case); empty when none.
