@@ -41,6 +41,7 @@ public:
         const std::string name = host.find(':') != std::string::npos ? "[" + host + "]" : host;
         const std::string url = "http://" + name + ":" + std::to_string(port);
         curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+        curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http");
         curl_easy_setopt(curl, CURLOPT_PROXY, "");
         curl_easy_setopt(curl, CURLOPT_CONNECT_ONLY, 1L);
         const CURLcode result = curl_easy_perform(curl);

@@ -10,7 +10,8 @@ test may change the answers while the server runs:
 
 "body" is repeated up to "bodyBytes" when that is given; "delayMs" waits
 before answering; "neverAnswer" keeps the connection open and silent;
-"reset" closes it with a TCP reset without reading the body. A path
+"reset" closes the server's side and then resets the connection without
+reading the body. A path
 without a route gets 404. The query is not part of the path matched.
 
 Each request is appended to the log as it came, before it is answered:
@@ -86,6 +87,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         route = self.route()
         if route and route.get("reset"):
             self.record(b"")
+            # Closed first, then reset: a client still sending then gets
+            # EPIPE, which raises SIGPIPE in a program that lets it.
+            self.request.shutdown(socket.SHUT_WR)
             self.request.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
             self.close_connection = True
             self.request.close()
