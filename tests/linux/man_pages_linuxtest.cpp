@@ -335,7 +335,7 @@ TEST(ManPages, TheConfigurationExampleSetsEveryKeyAndIsTaken)
         std::smatch found;
         if (std::regex_match(line, found, std::regex(R"(\[([A-Za-z]+)\])")))
             section = found[1];
-        else if (std::regex_match(line, found, std::regex(R"(([A-Za-z]+) = .*)")))
+        else if (std::regex_match(line, found, std::regex(R"(([A-Za-z][A-Za-z-]*) = .*)")))
             set.insert({section, found[1]});
     }
     AppConfig config = defaultAppConfig();
@@ -349,8 +349,8 @@ TEST(ManPages, TheConfigurationExampleSetsEveryKeyAndIsTaken)
 TEST(ManPages, EveryKeyTheParserTakesIsDocumented)
 {
     std::set<std::string> candidates;
-    const std::regex literal(R"re("([A-Za-z][A-Za-z0-9_]*)")re");
-    for (const char* source : {"/settings/config_file.cpp", "/settings/unit_names.cpp"}) {
+    const std::regex literal(R"re("([A-Za-z][A-Za-z0-9_-]*)")re");
+    for (const char* source : {"/settings/config_file.cpp", "/settings/unit_names.cpp", "/settings/network_config.cpp"}) {
         const std::string text = e2e::readFile(std::string(AEROVANE_SOURCE_DIR) + source);
         for (auto it = std::sregex_iterator(text.begin(), text.end(), literal); it != std::sregex_iterator(); ++it)
             candidates.insert((*it)[1]);
