@@ -1,0 +1,27 @@
+// What the scheduler needs to know of each weather network the service
+// builds its own requests for: whether it takes past observations, how
+// often it wants them, how many go in one request, and where it is reached
+// by default. Each row follows what the service's documentation asks (see
+// the comment at the top of its request file).
+#pragma once
+
+#include <cstddef>
+
+enum class WeatherNetwork { pwsweather, wow, windy, openWeatherMap, cwop };
+
+struct NetworkTraits {
+    WeatherNetwork network;
+    const char* name;              // in the configuration and the log
+    bool takesPastObservations;    // back-fill from the archive, or the newest only
+    int defaultIntervalMinutes;    // between deliveries, unless the user says otherwise
+    int lowestIntervalMinutes;     // the service's own floor (1 where it names none)
+    std::size_t batchSize;         // observations in one request
+    const char* defaultEndpoint;   // an https url, or host:port for CWOP
+};
+
+constexpr std::size_t WEATHER_NETWORK_COUNT = 5;
+
+// Every network, in the order of WeatherNetwork.
+const NetworkTraits* networkTraitsTable();
+
+const NetworkTraits& networkTraits(WeatherNetwork network);
