@@ -54,28 +54,20 @@ TEST(OpenWeatherMapRequest, ControlCharactersEscapedInTheStationId)
     EXPECT_EQ(openWeatherMapRequest(odd, &one, 1).body.rfind("[{\"station_id\":\"a\\u000Ab\\u0001\",", 0), 0u);
 }
 
-HttpReply reply(int status, const std::string& body)
-{
-    HttpReply r;
-    r.status = status;
-    r.body = body;
-    return r;
-}
-
 TEST(OpenWeatherMapReply, NoContentIsTakenErrorsCarryTheMessage)
 {
-    const DeliveryOutcome taken = readOpenWeatherMapReply(reply(204, ""));
+    const DeliveryOutcome taken = readOpenWeatherMapReply(httpReply(204, ""));
     EXPECT_EQ(taken.verdict, DeliveryVerdict::accepted);
     EXPECT_EQ(taken.reason, "HTTP 204");
-    const DeliveryOutcome badKey = readOpenWeatherMapReply(reply(
+    const DeliveryOutcome badKey = readOpenWeatherMapReply(httpReply(
         401, R"({"cod":401, "message": "Invalid API key. Please see https://openweathermap.org/faq#error401 for more info."})"));
     EXPECT_EQ(badKey.verdict, DeliveryVerdict::refused);
     EXPECT_EQ(badKey.reason,
               "HTTP 401: Invalid API key. Please see https://openweathermap.org/faq#error401 for more info.");
-    EXPECT_EQ(readOpenWeatherMapReply(reply(400, R"({"code":400002,"message":"Station id not valid"})")).reason,
+    EXPECT_EQ(readOpenWeatherMapReply(httpReply(400, R"({"code":400002,"message":"Station id not valid"})")).reason,
               "HTTP 400: Station id not valid");
-    EXPECT_EQ(readOpenWeatherMapReply(reply(429, "")).verdict, DeliveryVerdict::rateLimited);
-    EXPECT_EQ(readOpenWeatherMapReply(reply(500, "")).verdict, DeliveryVerdict::failed);
+    EXPECT_EQ(readOpenWeatherMapReply(httpReply(429, "")).verdict, DeliveryVerdict::rateLimited);
+    EXPECT_EQ(readOpenWeatherMapReply(httpReply(500, "")).verdict, DeliveryVerdict::failed);
 }
 
 } // namespace

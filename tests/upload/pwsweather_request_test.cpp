@@ -37,33 +37,24 @@ TEST(PwsweatherRequest, InvalidReadingsLeftOutAndZeroKept)
                                "&softwaretype=aerovane+1.01&action=updateraw");
 }
 
-HttpReply reply(int status, const std::string& body, long retryAfter = -1)
-{
-    HttpReply r;
-    r.status = status;
-    r.body = body;
-    r.retryAfterSeconds = retryAfter;
-    return r;
-}
-
 TEST(PwsweatherReply, TakenUnlessTheTextSaysError)
 {
-    EXPECT_EQ(readPwsweatherReply(reply(200, "<html><body>\nData Logged and posted in METAR mirror.\n</body></html>"))
+    EXPECT_EQ(readPwsweatherReply(httpReply(200, "<html><body>\nData Logged and posted in METAR mirror.\n</body></html>"))
                   .verdict,
               DeliveryVerdict::accepted);
-    const DeliveryOutcome wrongId = readPwsweatherReply(reply(200, "ERROR: Not a vailid Station ID\n"));
+    const DeliveryOutcome wrongId = readPwsweatherReply(httpReply(200, "ERROR: Not a vailid Station ID\n"));
     EXPECT_EQ(wrongId.verdict, DeliveryVerdict::refused);
     EXPECT_EQ(wrongId.reason, "HTTP 200: ERROR: Not a vailid Station ID");
-    EXPECT_EQ(readPwsweatherReply(reply(200, "Invalid password")).verdict, DeliveryVerdict::refused);
+    EXPECT_EQ(readPwsweatherReply(httpReply(200, "Invalid password")).verdict, DeliveryVerdict::refused);
 }
 
 TEST(PwsweatherReply, StatusDecidesOtherwise)
 {
-    EXPECT_EQ(readPwsweatherReply(reply(401, "Unauthorized")).verdict, DeliveryVerdict::refused);
-    const DeliveryOutcome slow = readPwsweatherReply(reply(429, "", 120));
+    EXPECT_EQ(readPwsweatherReply(httpReply(401, "Unauthorized")).verdict, DeliveryVerdict::refused);
+    const DeliveryOutcome slow = readPwsweatherReply(httpReply(429, "", 120));
     EXPECT_EQ(slow.verdict, DeliveryVerdict::rateLimited);
     EXPECT_EQ(slow.waitSeconds, 120);
-    EXPECT_EQ(readPwsweatherReply(reply(503, "Service Unavailable")).verdict, DeliveryVerdict::failed);
+    EXPECT_EQ(readPwsweatherReply(httpReply(503, "Service Unavailable")).verdict, DeliveryVerdict::failed);
     HttpReply none;
     none.failure = "connect timed out";
     const DeliveryOutcome silent = readPwsweatherReply(none);

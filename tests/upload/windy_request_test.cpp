@@ -31,35 +31,26 @@ TEST(WindyRequest, InvalidReadingsLeftOut)
                   "&PASSWORD=p%40ss+word&time=2025-12-31T23%3A59%3A07Z&temp=-20.0&wind=0.0&pressure=100000");
 }
 
-HttpReply reply(int status, const std::string& body, long retryAfter = -1)
-{
-    HttpReply r;
-    r.status = status;
-    r.body = body;
-    r.retryAfterSeconds = retryAfter;
-    return r;
-}
-
 TEST(WindyReply, RefusalsCarryTheMessage)
 {
-    EXPECT_EQ(readWindyReply(reply(200, "SUCCESS")).verdict, DeliveryVerdict::accepted);
-    const DeliveryOutcome wrong = readWindyReply(reply(401, R"({"message": "Invalid station password"})"));
+    EXPECT_EQ(readWindyReply(httpReply(200, "SUCCESS")).verdict, DeliveryVerdict::accepted);
+    const DeliveryOutcome wrong = readWindyReply(httpReply(401, R"({"message": "Invalid station password"})"));
     EXPECT_EQ(wrong.verdict, DeliveryVerdict::refused);
     EXPECT_EQ(wrong.reason, "HTTP 401: Invalid station password");
-    EXPECT_EQ(readWindyReply(reply(400, R"({"error":"Invalid time"})")).reason, "HTTP 400: Invalid time");
-    EXPECT_EQ(readWindyReply(reply(502, "<html>Bad Gateway</html>")).verdict, DeliveryVerdict::failed);
+    EXPECT_EQ(readWindyReply(httpReply(400, R"({"error":"Invalid time"})")).reason, "HTTP 400: Invalid time");
+    EXPECT_EQ(readWindyReply(httpReply(502, "<html>Bad Gateway</html>")).verdict, DeliveryVerdict::failed);
 }
 
 TEST(WindyReply, TooSoonWaitsAsTold)
 {
     const DeliveryOutcome fromBody =
-        readWindyReply(reply(429, R"({"error":"Too many requests","retry_after":245})"));
+        readWindyReply(httpReply(429, R"({"error":"Too many requests","retry_after":245})"));
     EXPECT_EQ(fromBody.verdict, DeliveryVerdict::rateLimited);
     EXPECT_EQ(fromBody.waitSeconds, 245);
     EXPECT_EQ(fromBody.reason, "HTTP 429: Too many requests");
     // The header, where there is one, is the transport's reading of the same hint.
-    EXPECT_EQ(readWindyReply(reply(429, R"({"retry_after":245})", 60)).waitSeconds, 60);
-    EXPECT_EQ(readWindyReply(reply(429, R"({"retry_after":"soon"})")).waitSeconds, -1);
+    EXPECT_EQ(readWindyReply(httpReply(429, R"({"retry_after":245})", 60)).waitSeconds, 60);
+    EXPECT_EQ(readWindyReply(httpReply(429, R"({"retry_after":"soon"})")).waitSeconds, -1);
 }
 
 } // namespace

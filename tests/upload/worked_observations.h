@@ -1,8 +1,10 @@
 // The two observations the weather networks' worked examples are written
-// from, in the console's units, and the identity whose escaping they check.
+// from, in the console's units, the identity whose escaping they check, and
+// replies as the transport hands them over.
 #pragma once
 
 #include <cmath>
+#include <string>
 
 #include "upload/observation.h"
 
@@ -48,3 +50,13 @@ inline Observation sparseObservation()
 // '&' and '+' and a space would split or change a query; é is two UTF-8 bytes.
 constexpr char AWKWARD_STATION[] = "K&D 1+\xC3\xA9";
 constexpr char AWKWARD_STATION_ESCAPED[] = "K%26D+1%2B%C3%A9";
+
+// A reply as the transport hands it over.
+inline HttpReply httpReply(int status, const std::string& body, long retryAfterSeconds = -1)
+{
+    HttpReply reply;
+    reply.status = status;
+    reply.body = body;
+    reply.retryAfterSeconds = retryAfterSeconds;
+    return reply;
+}

@@ -36,25 +36,17 @@ TEST(WowRequest, InvalidReadingsLeftOutOnAnotherNetworksUrl)
                                "&softwaretype=aerovane+1.01&tempf=-4.0&windspeedmph=0.0&baromin=29.53");
 }
 
-HttpReply reply(int status, const std::string& body)
-{
-    HttpReply r;
-    r.status = status;
-    r.body = body;
-    return r;
-}
-
 TEST(WowReply, ByStatusWithTheServicesWords)
 {
-    EXPECT_EQ(readWowReply(reply(200, "{}")).verdict, DeliveryVerdict::accepted);
-    const DeliveryOutcome wrongPin = readWowReply(reply(403, "Invalid site ID or authentication key\r\n"));
+    EXPECT_EQ(readWowReply(httpReply(200, "{}")).verdict, DeliveryVerdict::accepted);
+    const DeliveryOutcome wrongPin = readWowReply(httpReply(403, "Invalid site ID or authentication key\r\n"));
     EXPECT_EQ(wrongPin.verdict, DeliveryVerdict::refused);
     EXPECT_EQ(wrongPin.reason, "HTTP 403: Invalid site ID or authentication key");
-    EXPECT_EQ(readWowReply(reply(400, "Bad Request")).verdict, DeliveryVerdict::refused);
-    const DeliveryOutcome slow = readWowReply(reply(429, ""));
+    EXPECT_EQ(readWowReply(httpReply(400, "Bad Request")).verdict, DeliveryVerdict::refused);
+    const DeliveryOutcome slow = readWowReply(httpReply(429, ""));
     EXPECT_EQ(slow.verdict, DeliveryVerdict::rateLimited);
     EXPECT_EQ(slow.waitSeconds, -1);
-    EXPECT_EQ(readWowReply(reply(500, "")).verdict, DeliveryVerdict::failed);
+    EXPECT_EQ(readWowReply(httpReply(500, "")).verdict, DeliveryVerdict::failed);
 }
 
 } // namespace
