@@ -102,12 +102,12 @@ void appendTemperature(std::string& out, double fahrenheit)
     appendWhole(out, whole, whole < 0 ? 2 : 3);
 }
 
-double hundredthsOfInches(const Observation& o, int field)
+double hundredthsOfInches(const ArchivedObservation& o, int field)
 {
     return mmToInches(static_cast<float>(readingOf(o, field))) * 100;
 }
 
-double mph(const Observation& o, int field)
+double mph(const ArchivedObservation& o, int field)
 {
     return kmhToMph(static_cast<float>(readingOf(o, field)));
 }
@@ -133,11 +133,11 @@ std::string cwopLoginLine(const NetworkAccount& account)
     const std::string passcode = passcodeOf(account);
     if (!isCallsign(account.identity) || !isPasscode(passcode))
         return {};
-    return "user " + account.identity + " pass " + passcode + " vers " + printableSoftware(account.software) + "\r\n";
+    return "user " + account.identity + " pass " + passcode + " vers " + printableSoftware(account.software);
 }
 
 std::string cwopWeatherPacket(const NetworkAccount& account, const StationPosition& position,
-                              const Observation& o)
+                              const ArchivedObservation& o)
 {
     const std::string at = aprsPosition(position);
     if (!isCallsign(account.identity) || at.empty())
@@ -170,14 +170,7 @@ std::string cwopWeatherPacket(const NetworkAccount& account, const StationPositi
     appendField(packet, std::isnan(humidity) ? humidity : humidity >= 99.5 ? 0 : humidity < 1 ? 1 : humidity, 2);
     packet += 'b';
     appendField(packet, readingOf(o, F::relPressure) * 10, 5);
-    packet += "\r\n";
     return packet;
-}
-
-bool holdsCwopLoginReply(const std::string& serverText)
-{
-    const std::size_t at = serverText.find(LOGIN_REPLY);
-    return at != std::string::npos && serverText.find('\n', at) != std::string::npos;
 }
 
 DeliveryOutcome readCwopLoginReply(const std::string& serverText, const NetworkAccount& account)

@@ -1,7 +1,7 @@
 // The Citizen Weather Observer Program (CWOP), reached through APRS-IS: the
 // login line, one weather report packet, and the server's answer to the
-// login. The transport (a TCP connection to cwop.aprs.net:14580) is the
-// shell's.
+// login. The transport (sendAprs, a TCP connection to cwop.aprs.net:14580)
+// is the shell's and ends each line with CR LF.
 //
 // What the CWOP guide and the APRS protocol reference (1.01) say:
 // - the client logs in with "user CALL pass PASSCODE vers SOFTWARE VERSION";
@@ -41,23 +41,21 @@ struct StationPosition {
 // position off the globe or no number.
 std::string aprsPosition(const StationPosition& position);
 
-// "user CALL pass PASSCODE vers SOFTWARE\r\n" for the account (identity: the
+// "user CALL pass PASSCODE vers SOFTWARE" for the account (identity: the
 // callsign or CW/DW/EW id; secret: the passcode, "-1" when empty). Empty
 // when the callsign is no APRS callsign (letters and digits, an optional
 // "-SSID", at most 9 characters) or the passcode no number: either would
 // let the configuration write lines of its own onto the connection.
 std::string cwopLoginLine(const NetworkAccount& account);
 
-// "CALL>APRS,TCPIP*:@DDHHMMz<position>_<weather>\r\n" for the observation, or
+// "CALL>APRS,TCPIP*:@DDHHMMz<position>_<weather>" for the observation, or
 // empty for a callsign cwopLoginLine refuses or a position aprsPosition
 // refuses. Readings beyond a field's width are held at its end.
 std::string cwopWeatherPacket(const NetworkAccount& account, const StationPosition& position,
-                              const Observation& observation);
+                              const ArchivedObservation& observation);
 
-// Whether the server's text so far holds its answer to the login.
-bool holdsCwopLoginReply(const std::string& serverText);
-
-// The server's answer to the login (the text it sent, its banner included):
-// verified accepted; unverified accepted only when no passcode was given
-// (a CWOP id), refused for a wrong passcode; no answer failed.
+// The server's answer to the login (its "# logresp" line, or any text
+// holding it; empty when none came): verified accepted; unverified
+// accepted only when no passcode was given (a CWOP id), refused for a wrong
+// passcode; no answer failed.
 DeliveryOutcome readCwopLoginReply(const std::string& serverText, const NetworkAccount& account);

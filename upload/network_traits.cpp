@@ -1,6 +1,7 @@
 #include "upload/network_traits.h"
 
 #include "upload/cwop_packet.h"
+#include "upload/delivery_schedule.h"
 #include "upload/openweathermap_request.h"
 #include "upload/pwsweather_request.h"
 #include "upload/windy_request.h"
@@ -8,17 +9,18 @@
 
 namespace {
 
+static_assert(OPENWEATHERMAP_BATCH_LIMIT <= DELIVERY_BATCH_LIMIT, "a batch the outbox cannot choose");
+
 // PWSweather names no interval; WOW takes automatic stations up to every
 // 5 minutes; Windy refuses an update within 5 minutes of the last and asks
 // nothing of the past; CWOP wants no packet faster than every 5 minutes and
 // current conditions only.
-const NetworkTraits TABLE[WEATHER_NETWORK_COUNT] = {
-    {WeatherNetwork::pwsweather, "pwsweather", true, 1, 1, 1, PWSWEATHER_ENDPOINT},
-    {WeatherNetwork::wow, "wow", true, 5, 5, 1, WOW_ENDPOINT},
-    {WeatherNetwork::windy, "windy", false, 5, 5, 1, WINDY_ENDPOINT},
-    {WeatherNetwork::openWeatherMap, "openweathermap", true, 1, 1, OPENWEATHERMAP_BATCH_LIMIT,
-     OPENWEATHERMAP_ENDPOINT},
-    {WeatherNetwork::cwop, "cwop", false, 5, 5, 1, CWOP_ENDPOINT},
+const NetworkTraits TABLE[NETWORK_COUNT] = {
+    {Network::pwsweather, true, 1, 1, 1, PWSWEATHER_ENDPOINT},
+    {Network::wow, true, 5, 5, 1, WOW_ENDPOINT},
+    {Network::windy, false, 5, 5, 1, WINDY_ENDPOINT},
+    {Network::openWeatherMap, true, 1, 1, static_cast<int>(OPENWEATHERMAP_BATCH_LIMIT), OPENWEATHERMAP_ENDPOINT},
+    {Network::cwop, false, 5, 5, 1, CWOP_ENDPOINT},
 };
 
 } // namespace
@@ -28,8 +30,8 @@ const NetworkTraits* networkTraitsTable()
     return TABLE;
 }
 
-const NetworkTraits& networkTraits(WeatherNetwork network)
+const NetworkTraits& networkTraits(Network network)
 {
     const auto index = static_cast<std::size_t>(network);
-    return TABLE[index < WEATHER_NETWORK_COUNT ? index : 0];
+    return TABLE[index < NETWORK_COUNT ? index : 0];
 }

@@ -5,23 +5,18 @@
 // the comment at the top of its request file).
 #pragma once
 
-#include <cstddef>
-
-enum class WeatherNetwork { pwsweather, wow, windy, openWeatherMap, cwop };
+#include "settings/network_config.h"
 
 struct NetworkTraits {
-    WeatherNetwork network;
-    const char* name;              // in the configuration and the log
-    bool takesPastObservations;    // back-fill from the archive, or the newest only
-    int defaultIntervalMinutes;    // between deliveries, unless the user says otherwise
-    int lowestIntervalMinutes;     // the service's own floor (1 where it names none)
-    std::size_t batchSize;         // observations in one request
-    const char* defaultEndpoint;   // an https url, or host:port for CWOP
+    Network network;
+    bool takesPastObservations;  // back-fill from the archive, or the newest only
+    int defaultIntervalMinutes;  // between deliveries, unless the user says otherwise
+    int lowestIntervalMinutes;   // the service's own floor (1 where it names none)
+    int batchSize;               // observations in one request
+    const char* defaultEndpoint; // an https url, or HOST:PORT for CWOP
 };
 
-constexpr std::size_t WEATHER_NETWORK_COUNT = 5;
-
-// Every network, in the order of WeatherNetwork.
+// Every network, in the order of Network.
 const NetworkTraits* networkTraitsTable();
 
-const NetworkTraits& networkTraits(WeatherNetwork network);
+const NetworkTraits& networkTraits(Network network);

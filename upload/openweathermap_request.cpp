@@ -39,7 +39,7 @@ void appendMember(std::string& out, const char* name, double value, int decimals
     out += number;
 }
 
-void appendMeasurement(std::string& out, const std::string& stationId, const Observation& o)
+void appendMeasurement(std::string& out, const std::string& stationId, const ArchivedObservation& o)
 {
     out += "{\"station_id\":";
     appendJsonString(out, stationId);
@@ -58,7 +58,7 @@ void appendMeasurement(std::string& out, const std::string& stationId, const Obs
 
 } // namespace
 
-HttpRequest openWeatherMapRequest(const NetworkAccount& account, const Observation* observations, std::size_t count)
+HttpRequest openWeatherMapRequest(const NetworkAccount& account, const ArchivedObservation* observations, std::size_t count)
 {
     if (!observations)
         count = 0;

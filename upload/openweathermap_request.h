@@ -12,8 +12,8 @@
 //   the last hour; a measurement without a reading leaves its member out;
 // - success is answered 204 No Content; errors come as a JSON object with
 //   a "message"; a wrong key is 401;
-// - it names no largest batch: OPENWEATHERMAP_BATCH_LIMIT keeps one
-//   request near 20 kB.
+// - it names no largest batch: OPENWEATHERMAP_BATCH_LIMIT is the outbox's
+//   largest (DELIVERY_BATCH_LIMIT), about 13 kB in one request.
 #pragma once
 
 #include <cstddef>
@@ -22,12 +22,12 @@
 #include "upload/request_text.h"
 
 constexpr char OPENWEATHERMAP_ENDPOINT[] = "https://api.openweathermap.org/data/3.0/measurements";
-constexpr std::size_t OPENWEATHERMAP_BATCH_LIMIT = 100;
+constexpr std::size_t OPENWEATHERMAP_BATCH_LIMIT = 64;
 
 // The first `count` observations (at most OPENWEATHERMAP_BATCH_LIMIT of
 // them: the caller sends the rest in the next batch), oldest first as
 // given. The account's secret is the API key, its identity the station id.
-HttpRequest openWeatherMapRequest(const NetworkAccount& account, const Observation* observations, std::size_t count);
+HttpRequest openWeatherMapRequest(const NetworkAccount& account, const ArchivedObservation* observations, std::size_t count);
 
 // By status (reply_reading.h), the reason taken from the body's "message".
 DeliveryOutcome readOpenWeatherMapReply(const HttpReply& reply);

@@ -3,7 +3,7 @@
 #include "upload/reply_reading.h"
 #include "upload/wu_style_readings.h"
 
-HttpRequest pwsweatherRequest(const NetworkAccount& account, const Observation& observation)
+HttpRequest pwsweatherRequest(const NetworkAccount& account, const ArchivedObservation& observation)
 {
     QueryText query;
     query.add("ID", account.identity);

@@ -22,7 +22,7 @@
 
 constexpr char PWSWEATHER_ENDPOINT[] = "https://pwsupdate.pwsweather.com/pwsupdate/pwsupdate.php";
 
-HttpRequest pwsweatherRequest(const NetworkAccount& account, const Observation& observation);
+HttpRequest pwsweatherRequest(const NetworkAccount& account, const ArchivedObservation& observation);
 
 // Status first (reply_reading.h); a 2xx whose text speaks of an error or
 // something invalid is refused with that text as the reason.

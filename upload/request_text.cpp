@@ -18,7 +18,7 @@ bool isUnreserved(unsigned char c)
 
 } // namespace
 
-double readingOf(const Observation& observation, int field)
+double readingOf(const ArchivedObservation& observation, int field)
 {
     if (field < 0 || field >= static_cast<int>(STATION_FIELD_COUNT))
         return NAN;

@@ -21,7 +21,7 @@ struct NetworkAccount {
 // The reading of `field`, or NaN when the observation has none (NaN, an
 // infinity or a size beyond 1e9 from a damaged row alike), so it is safe to
 // narrow to the single precision the conversions take.
-double readingOf(const Observation& observation, int field);
+double readingOf(const ArchivedObservation& observation, int field);
 
 // Appends `value` with `decimals` digits after the point, rounded as the
 // core's number text rounds (an exact half away from zero), never in

@@ -7,14 +7,14 @@ namespace {
 
 using F = StationFields;
 
-double metresPerSecond(const Observation& o, int field)
+double metresPerSecond(const ArchivedObservation& o, int field)
 {
     return kmhToMetresPerSecond(static_cast<float>(readingOf(o, field)));
 }
 
 } // namespace
 
-HttpRequest windyRequest(const NetworkAccount& account, const Observation& o)
+HttpRequest windyRequest(const NetworkAccount& account, const ArchivedObservation& o)
 {
     QueryText query;
     query.add("id", account.identity);

@@ -20,7 +20,7 @@
 
 constexpr char WINDY_ENDPOINT[] = "https://stations.windy.com/api/v2/observation/update";
 
-HttpRequest windyRequest(const NetworkAccount& account, const Observation& observation);
+HttpRequest windyRequest(const NetworkAccount& account, const ArchivedObservation& observation);
 
 // By status (reply_reading.h), the reason taken from a JSON body's
 // "message" or "error" where it has one. A 429 waits as Retry-After says,

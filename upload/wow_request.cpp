@@ -3,7 +3,7 @@
 #include "upload/reply_reading.h"
 #include "upload/wu_style_readings.h"
 
-HttpRequest wowRequest(const NetworkAccount& account, const Observation& observation)
+HttpRequest wowRequest(const NetworkAccount& account, const ArchivedObservation& observation)
 {
     QueryText query;
     query.add("siteid", account.identity);

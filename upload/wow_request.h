@@ -21,7 +21,7 @@
 
 constexpr char WOW_ENDPOINT[] = "https://wow.metoffice.gov.uk/automaticreading";
 
-HttpRequest wowRequest(const NetworkAccount& account, const Observation& observation);
+HttpRequest wowRequest(const NetworkAccount& account, const ArchivedObservation& observation);
 
 // By status (reply_reading.h): a wrong site or pin and a malformed reading
 // come back as 4xx with the service's words, which become the reason.

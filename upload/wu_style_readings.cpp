@@ -7,14 +7,14 @@ namespace {
 using F = StationFields;
 
 // The conversions take single precision, as the console's texts are read.
-double fahrenheitOf(const Observation& o, int field)
+double fahrenheitOf(const ArchivedObservation& o, int field)
 {
     return celsiusToFahrenheit(static_cast<float>(readingOf(o, field)));
 }
 
 } // namespace
 
-void addWuStyleReadings(QueryText& query, const Observation& o)
+void addWuStyleReadings(QueryText& query, const ArchivedObservation& o)
 {
     query.addNumber("tempf", fahrenheitOf(o, F::outdoorTemp), 1);
     query.addNumber("humidity", readingOf(o, F::outdoorHumidity), 0);
@@ -26,7 +26,7 @@ void addWuStyleReadings(QueryText& query, const Observation& o)
     query.addNumber("dailyrainin", mmToInches(static_cast<float>(readingOf(o, F::dailyRain))), 2);
 }
 
-void addWuStyleHourlyRain(QueryText& query, const Observation& o)
+void addWuStyleHourlyRain(QueryText& query, const ArchivedObservation& o)
 {
     query.addNumber("rainin", mmToInches(static_cast<float>(readingOf(o, F::hourlyRain))), 2);
 }

@@ -9,7 +9,7 @@
 #include "upload/request_text.h"
 
 // Adds each valid reading in that order; an invalid one is left out.
-void addWuStyleReadings(QueryText& query, const Observation& observation);
+void addWuStyleReadings(QueryText& query, const ArchivedObservation& observation);
 
 // rainin: the inches of the last hour (hourlyRain), as PWSweather reads it.
-void addWuStyleHourlyRain(QueryText& query, const Observation& observation);
+void addWuStyleHourlyRain(QueryText& query, const ArchivedObservation& observation);

@@ -18,7 +18,7 @@ NetworkAccount account()
 
 TEST(OpenWeatherMapRequest, WorkedBatchOfTwo)
 {
-    const Observation batch[] = {wintryObservation(), sparseObservation()};
+    const ArchivedObservation batch[] = {wintryObservation(), sparseObservation()};
     const HttpRequest request = openWeatherMapRequest(account(), batch, 2);
     EXPECT_EQ(request.method, "POST");
     EXPECT_EQ(request.url, "https://api.openweathermap.org/data/3.0/measurements?appid=k%26y");
@@ -40,7 +40,7 @@ std::size_t measurementsIn(const std::string& body)
 
 TEST(OpenWeatherMapRequest, BatchHeldToItsLimit)
 {
-    const std::vector<Observation> many(OPENWEATHERMAP_BATCH_LIMIT + 50, wintryObservation());
+    const std::vector<ArchivedObservation> many(OPENWEATHERMAP_BATCH_LIMIT + 50, wintryObservation());
     EXPECT_EQ(measurementsIn(openWeatherMapRequest(account(), many.data(), many.size()).body),
               OPENWEATHERMAP_BATCH_LIMIT);
     EXPECT_EQ(openWeatherMapRequest(account(), nullptr, 3).body, "[]");
@@ -50,7 +50,7 @@ TEST(OpenWeatherMapRequest, ControlCharactersEscapedInTheStationId)
 {
     NetworkAccount odd = account();
     odd.identity = "a\nb\x01";
-    const Observation one = sparseObservation();
+    const ArchivedObservation one = sparseObservation();
     EXPECT_EQ(openWeatherMapRequest(odd, &one, 1).body.rfind("[{\"station_id\":\"a\\u000Ab\\u0001\",", 0), 0u);
 }
 

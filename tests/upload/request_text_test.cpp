@@ -41,7 +41,7 @@ TEST(RequestText, QueryFieldsAndTheEndpointsOwnQuery)
 
 TEST(RequestText, ReadingsOfADamagedRowAreNone)
 {
-    Observation o{};
+    ArchivedObservation o{};
     o.value[StationFields::outdoorTemp] = INFINITY;
     o.value[StationFields::dewPoint] = -1e12;
     o.value[StationFields::windGust] = 12.5;
@@ -105,16 +105,16 @@ TEST(ReplyReading, StatusVerdicts)
 
 TEST(NetworkTraits, EachNetworkFindsItsOwnRow)
 {
-    for (std::size_t i = 0; i < WEATHER_NETWORK_COUNT; ++i) {
+    for (std::size_t i = 0; i < NETWORK_COUNT; ++i) {
         const NetworkTraits& row = networkTraitsTable()[i];
         EXPECT_EQ(&networkTraits(row.network), &row);
         EXPECT_GE(row.defaultIntervalMinutes, row.lowestIntervalMinutes);
         EXPECT_GE(row.batchSize, 1u);
     }
     // Only the networks whose documentation takes a reading's own time back-fill.
-    EXPECT_FALSE(networkTraits(WeatherNetwork::windy).takesPastObservations);
-    EXPECT_FALSE(networkTraits(WeatherNetwork::cwop).takesPastObservations);
-    EXPECT_TRUE(networkTraits(WeatherNetwork::openWeatherMap).takesPastObservations);
+    EXPECT_FALSE(networkTraits(Network::windy).takesPastObservations);
+    EXPECT_FALSE(networkTraits(Network::cwop).takesPastObservations);
+    EXPECT_TRUE(networkTraits(Network::openWeatherMap).takesPastObservations);
 }
 
 } // namespace

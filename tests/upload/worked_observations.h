@@ -8,9 +8,9 @@
 
 #include "upload/observation.h"
 
-inline Observation emptyObservation(std::int64_t utcSecond)
+inline ArchivedObservation emptyObservation(std::int64_t utcSecond)
 {
-    Observation o{};
+    ArchivedObservation o{};
     o.utcSecond = utcSecond;
     for (double& value : o.value)
         value = NAN;
@@ -18,9 +18,9 @@ inline Observation emptyObservation(std::int64_t utcSecond)
 }
 
 // 2026-03-01 12:34:56 UTC: a cold, windy, wet morning, every outdoor reading there.
-inline Observation wintryObservation()
+inline ArchivedObservation wintryObservation()
 {
-    Observation o = emptyObservation(1772368496);
+    ArchivedObservation o = emptyObservation(1772368496);
     o.value[StationFields::outdoorTemp] = -5.3;
     o.value[StationFields::outdoorHumidity] = 87;
     o.value[StationFields::dewPoint] = -7.1;
@@ -37,9 +37,9 @@ inline Observation wintryObservation()
 
 // 2025-12-31 23:59:07 UTC: -20 °C, calm, 1000 hPa; every other sensor lost
 // (NaN), which must be left out rather than sent as 0.
-inline Observation sparseObservation()
+inline ArchivedObservation sparseObservation()
 {
-    Observation o = emptyObservation(1767225547);
+    ArchivedObservation o = emptyObservation(1767225547);
     o.value[StationFields::outdoorTemp] = -20.0;
     o.value[StationFields::windSpeed] = 0.0;
     o.value[StationFields::relPressure] = 1000.0;
