@@ -78,8 +78,5 @@ HttpRequest openWeatherMapRequest(const NetworkAccount& account, const ArchivedO
 
 DeliveryOutcome readOpenWeatherMapReply(const HttpReply& reply)
 {
-    std::string words = jsonStringMember(reply.body, "message");
-    if (words.empty())
-        words = reply.body;
-    return outcomeOfStatus(reply, replyReasonLine(words));
+    return outcomeOfStatus(reply, serviceWordsOf(reply.body));
 }

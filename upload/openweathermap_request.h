@@ -29,5 +29,5 @@ constexpr std::size_t OPENWEATHERMAP_BATCH_LIMIT = 64;
 // given. The account's secret is the API key, its identity the station id.
 HttpRequest openWeatherMapRequest(const NetworkAccount& account, const ArchivedObservation* observations, std::size_t count);
 
-// By status (reply_reading.h), the reason taken from the body's "message".
+// By status (reply_reading.h), the reason the body's words (serviceWordsOf).
 DeliveryOutcome readOpenWeatherMapReply(const HttpReply& reply);

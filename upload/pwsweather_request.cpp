@@ -19,7 +19,7 @@ HttpRequest pwsweatherRequest(const NetworkAccount& account, const ArchivedObser
 
 DeliveryOutcome readPwsweatherReply(const HttpReply& reply)
 {
-    const std::string words = replyReasonLine(reply.body);
+    const std::string words = serviceWordsOf(reply.body);
     DeliveryOutcome outcome = outcomeOfStatus(reply, words);
     if (outcome.verdict == DeliveryVerdict::accepted &&
         (containsWithoutCase(words, "error") || containsWithoutCase(words, "invalid")))

@@ -105,6 +105,17 @@ std::string jsonStringMember(std::string_view body, std::string_view name)
     return value;
 }
 
+std::string serviceWordsOf(std::string_view body)
+{
+    std::string words = jsonStringMember(body, "message");
+    if (words.empty())
+        words = jsonStringMember(body, "error");
+    const std::size_t first = body.find_first_not_of(" \t\r\n");
+    if (words.empty() && first != std::string_view::npos && body[first] != '{' && body[first] != '[')
+        words = body;
+    return replyReasonLine(words);
+}
+
 long jsonWholeMember(std::string_view body, std::string_view name)
 {
     std::size_t p = jsonValueStart(body, name);

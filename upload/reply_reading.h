@@ -26,6 +26,11 @@ bool containsWithoutCase(std::string_view text, std::string_view word);
 // flat error objects the services send.
 std::string jsonStringMember(std::string_view body, std::string_view name);
 
+// The service's words in a reply body: the JSON body's "message" or
+// "error" string; nothing else of a JSON body (services echo the request
+// in it, the secret included); a body that is no JSON as it stands.
+std::string serviceWordsOf(std::string_view body);
+
 // A whole, non-negative number member "name" of a JSON body, or -1.
 long jsonWholeMember(std::string_view body, std::string_view name);
 

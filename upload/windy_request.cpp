@@ -34,12 +34,7 @@ HttpRequest windyRequest(const NetworkAccount& account, const ArchivedObservatio
 
 DeliveryOutcome readWindyReply(const HttpReply& reply)
 {
-    std::string words = jsonStringMember(reply.body, "message");
-    if (words.empty())
-        words = jsonStringMember(reply.body, "error");
-    if (words.empty())
-        words = reply.body;
-    DeliveryOutcome outcome = outcomeOfStatus(reply, replyReasonLine(words));
+    DeliveryOutcome outcome = outcomeOfStatus(reply, serviceWordsOf(reply.body));
     if (outcome.verdict == DeliveryVerdict::rateLimited && outcome.waitSeconds < 0)
         outcome.waitSeconds = jsonWholeMember(reply.body, "retry_after");
     return outcome;

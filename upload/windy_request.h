@@ -22,7 +22,7 @@ constexpr char WINDY_ENDPOINT[] = "https://stations.windy.com/api/v2/observation
 
 HttpRequest windyRequest(const NetworkAccount& account, const ArchivedObservation& observation);
 
-// By status (reply_reading.h), the reason taken from a JSON body's
-// "message" or "error" where it has one. A 429 waits as Retry-After says,
+// By status (reply_reading.h), the reason the body's words
+// (serviceWordsOf: its reply to an upload echoes the password). A 429 waits as Retry-After says,
 // else as the body's "retry_after" (seconds).
 DeliveryOutcome readWindyReply(const HttpReply& reply);

@@ -16,5 +16,5 @@ HttpRequest wowRequest(const NetworkAccount& account, const ArchivedObservation&
 
 DeliveryOutcome readWowReply(const HttpReply& reply)
 {
-    return outcomeOfStatus(reply, replyReasonLine(reply.body));
+    return outcomeOfStatus(reply, serviceWordsOf(reply.body));
 }

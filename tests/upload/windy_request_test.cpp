@@ -34,6 +34,11 @@ TEST(WindyRequest, InvalidReadingsLeftOut)
 TEST(WindyReply, RefusalsCarryTheMessage)
 {
     EXPECT_EQ(readWindyReply(httpReply(200, "SUCCESS")).verdict, DeliveryVerdict::accepted);
+    // Its answer echoes the station password, which must stay out of the log.
+    const DeliveryOutcome taken =
+        readWindyReply(httpReply(200, R"({"result":"ok","id":"K1","password":"p@ss word"})"));
+    EXPECT_EQ(taken.verdict, DeliveryVerdict::accepted);
+    EXPECT_EQ(taken.reason, "HTTP 200");
     const DeliveryOutcome wrong = readWindyReply(httpReply(401, R"({"message": "Invalid station password"})"));
     EXPECT_EQ(wrong.verdict, DeliveryVerdict::refused);
     EXPECT_EQ(wrong.reason, "HTTP 401: Invalid station password");
