@@ -53,6 +53,7 @@ struct ArchiveKeeper::State {
     // Written by the thread, read by any.
     std::atomic<long> historyRows{0};
     std::atomic<long> liveRows{0};
+    std::function<void()> onStored;
     std::thread thread;
 
     void work();
@@ -71,8 +72,11 @@ void ArchiveKeeper::State::writeLive(const StationRecord& record)
 {
     // A full disk fails every observation, one every few seconds.
     const LiveOutcome outcome = archive->storeLive(record.text, sizeof record.text);
-    if (outcome == LiveOutcome::stored)
+    if (outcome == LiveOutcome::stored) {
         ++liveRows;
+        if (onStored)
+            onStored();
+    }
     if (outcome == LiveOutcome::failed) {
         if (liveNotStored.happened())
             logLine(LogLevel::error,
@@ -89,6 +93,8 @@ void ArchiveKeeper::State::merge()
     std::string why = result ? std::string() : archive->lastError();
     // Counted also when a later batch failed: the earlier ones are stored.
     historyRows += static_cast<long>(mergeCounts->added);
+    if (mergeCounts->added > 0 && onStored)
+        onStored();
     const unsigned long malformed = mergeCounts->malformed;
     // The console keeps a malformed record and sends it at every download:
     // the downloads that bring one are counted as a repeated fault.
@@ -167,6 +173,7 @@ int ArchiveKeeper::start(const std::string& path, const std::string& reportFolde
     state->archive = std::move(archive);
     state->reportFolder = reportFolder;
     state->units = units;
+    state->onStored = storedHook;
     // -1: not readable; the status line says 0 rather than nonsense.
     state->historyRows = std::max(0L, state->archive->countRows(RowSource::history));
     state->liveRows = std::max(0L, state->archive->countRows(RowSource::live));
@@ -177,6 +184,11 @@ int ArchiveKeeper::start(const std::string& path, const std::string& reportFolde
         printProgramNote(LogLevel::info, "report page " + reportFolder + "/" + REPORT_PAGE_NAME);
     state->thread = std::thread([s = state] { s->work(); });
     return 1;
+}
+
+void ArchiveKeeper::setOnStored(std::function<void()> onStored)
+{
+    storedHook = std::move(onStored);
 }
 
 void ArchiveKeeper::storeLive(const std::uint8_t* record)

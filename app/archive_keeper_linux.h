@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "readings/station_record.h"
@@ -26,6 +27,10 @@ public:
     // `error` when the archive cannot be used.
     int start(const std::string& path, const std::string& reportFolder, const UnitSettings& units,
               std::string& error);
+
+    // Called on the archive's thread after observations were stored (the
+    // networks' deliveries look at once). Set before start.
+    void setOnStored(std::function<void()> onStored);
 
     // A live observation (the 0xFE assembly buffer); copied, never waits.
     void storeLive(const std::uint8_t* record);
@@ -48,4 +53,5 @@ public:
 private:
     struct State;
     State* state = nullptr;
+    std::function<void()> storedHook;
 };

@@ -1,5 +1,6 @@
 #include "app/service_linux.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -19,6 +20,7 @@
 #include "readings/record_time.h"
 #include "readings/station_fields.h"
 #include "settings/data_paths_linux.h"
+#include "upload/network_delivery_linux.h"
 #include "upload/upload_service_linux.h"
 
 namespace {
@@ -32,6 +34,11 @@ HistoryDownload download;
 // Not empty while a download runs: the reader takes history frames only
 // then.
 wchar_t historyWanted[2] = L"";
+// The networks' deliveries wait for a download whenever the archive may
+// have a gap: after the start (the service was down for a while), and when
+// the console comes back after it was away longer than GAP_AFTER_ABSENCE.
+std::atomic<bool> downloadBeforeDelivery{true};
+constexpr auto GAP_AFTER_ABSENCE = std::chrono::minutes(2);
 
 void onMessage(void*, unsigned message, std::intptr_t lParam)
 {
@@ -50,6 +57,9 @@ void onNote(void*, bool problem, const char* text)
 // warning.
 void onConnection(void*, bool present, const char* why)
 {
+    // Before its first live observation is stored.
+    if (present && downloadBeforeDelivery)
+        holdNetworkDelivery(true);
     noteDownloadConnection(download, present);
     noteConsoleConnection(present);
     printProgramNote(present ? LogLevel::info : LogLevel::warning, connectionText(present, why));
@@ -193,28 +203,55 @@ int runService(const CliOptions& options, const AppConfig& config)
     startUploads(options, config);
     std::string error;
     const std::string archive = archivePathFor(options, config);
+    keeper.setOnStored(ringNetworkDelivery);
     if (!keeper.start(archive, config.reportFolder, config.units, error)) {
         printProgramNote(LogLevel::error, error);
         stopUploads();
         return exitCodeFor(archiveRefusal(archive, ArchiveAccess::write));
+    }
+    if (!startNetworkDelivery(archive, config, error)) {
+        printProgramNote(LogLevel::error, error);
+        stopUploads();
+        keeper.stop();
+        return EXIT_REFUSED;
     }
     if (!startStationLink(options.consolePath.c_str(), nullptr, 0, historyWanted,
                           LinkEvents{onConnection, onMessage, nullptr, onNote})) {
         printProgramNote(LogLevel::error, "cannot start the reader");
         stopUploads();
         keeper.stop();
+        stopNetworkDelivery();
         return EXIT_REFUSED;
     }
     Clock::time_point nextDownload = Clock::now();
+    Clock::time_point consoleSeen = Clock::now();
+    // Released for the console's absence, until its download.
+    bool deliveryReleased = false;
     ReportTimer reports{Clock::now(), std::chrono::minutes(config.reportEveryMinutes)};
     noteArchiveRows(keeper.consoleRecords(), keeper.liveObservations());
     tellSystemdReady();
     while (!stopSignalled()) {
         // A console that is away is waited for; the download comes when
         // it is back.
+        if (deviceReady == 1) {
+            consoleSeen = Clock::now();
+        } else if (Clock::now() - consoleSeen > GAP_AFTER_ABSENCE) {
+            // What the archive has goes out meanwhile; the console's
+            // records of its absence come with a download when it is back,
+            // and the deliveries wait for it again from its return.
+            downloadBeforeDelivery = true;
+            nextDownload = Clock::now();
+            if (!deliveryReleased) {
+                deliveryReleased = true;
+                holdNetworkDelivery(false);
+            }
+        }
         if (Clock::now() >= nextDownload && deviceReady == 1) {
             const int seconds = downloadAndMerge(reports);
             nextDownload = Clock::now() + std::chrono::seconds(seconds);
+            downloadBeforeDelivery = false;
+            holdNetworkDelivery(false);
+            deliveryReleased = false;
             // What was merged shows at once.
             reports.next = Clock::now();
         }
@@ -225,7 +262,9 @@ int runService(const CliOptions& options, const AppConfig& config)
     tellSystemdStopping();
     stopStationLink();
     stopUploads();
+    // The archive rings the deliveries: it stops first.
     keeper.stop();
+    stopNetworkDelivery();
     printProgramNote(LogLevel::info, "service stopped");
     return EXIT_DONE;
 }

@@ -56,6 +56,9 @@ void DeliveryBell::ring()
 
 void DeliveryBell::wakeAll()
 {
+    // Through the lock: a worker between its look at the stop flag and its
+    // wait would otherwise sleep its whole round.
+    { std::lock_guard<std::mutex> hold(lock); }
     rung.notify_all();
 }
 
@@ -64,6 +67,13 @@ unsigned long DeliveryBell::waitFor(unsigned long seen, long milliseconds, const
     std::unique_lock<std::mutex> hold(lock);
     rung.wait_for(hold, std::chrono::milliseconds(milliseconds), [&] { return rings != seen || stop.load(); });
     return rings;
+}
+
+void DeliveryBell::hold(bool held)
+{
+    holding = held;
+    if (!held)
+        ring();
 }
 
 unsigned long DeliveryBell::count()
@@ -140,7 +150,7 @@ void DeliveryWorker::run()
         const unsigned long seen = bell.count();
         const std::int64_t wait = entry.nextAttempt - nowSeconds();
         if (wait > 0) {
-            bell.waitFor(seen + 1, static_cast<long>(wait < 60 ? wait : 60) * 1000, stop);
+            bell.waitFor(seen, static_cast<long>(wait < 60 ? wait : 60) * 1000, stop);
             continue;
         }
         switch (round(entry)) {
@@ -157,6 +167,8 @@ void DeliveryWorker::run()
 
 DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
 {
+    if (bell.held())
+        return Round::idle;
     std::vector<OutboxObservation> rows;
     bool more = false;
     const std::int64_t now = nowSeconds();
@@ -164,7 +176,7 @@ DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
         if (outboxFault.happened())
             log(LogLevel::error, "cannot read the archive: " + outbox.lastError() + outboxFault.inARow());
         entry.nextAttempt = now + OUTBOX_RETRY_SECONDS;
-        return Round::idle;
+        return Round::again;
     }
     if (rows.empty())
         return Round::idle;
@@ -184,7 +196,7 @@ DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
         entry.mark = rows[choice.passOver - 1].sortTime;
         if (!save(entry)) {
             entry.nextAttempt = now + OUTBOX_RETRY_SECONDS;
-            return Round::idle;
+            return Round::again;
         }
         return choice.passOver < rows.size() || more ? Round::again : Round::idle;
     }
@@ -213,7 +225,7 @@ DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
         entry.lastFailure.clear();
         if (!save(entry)) {
             entry.nextAttempt = answered + OUTBOX_RETRY_SECONDS;
-            return Round::idle;
+            return Round::again;
         }
         if (const unsigned long failures = sendFault.ended())
             log(LogLevel::info, "delivered again after failing " + timesText(failures));
@@ -246,7 +258,7 @@ DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
         log(LogLevel::warning, (limited ? "asked to wait " + std::to_string(wait) + " s: " : "not delivered: ")
                                    + outcome.reason + "; next attempt in " + std::to_string(wait) + " s"
                                    + sendFault.inARow());
-    return Round::idle;
+    return Round::again; // to wait for the next attempt
 }
 
 void DeliveryWorker::tellMissed()

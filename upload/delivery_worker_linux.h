@@ -40,8 +40,14 @@ public:
     unsigned long count();
     // Wakes every waiter to look at the stop flag.
     void wakeAll();
+    // While held, nothing is sent: the archive may have a gap that the
+    // console's history is about to fill, and a mark moved past it would
+    // leave it unsent. Held from the start.
+    void hold(bool held);
+    bool held() const { return holding; }
 
 private:
+    std::atomic<bool> holding{true};
     std::mutex lock;
     std::condition_variable rung;
     unsigned long rings = 0;

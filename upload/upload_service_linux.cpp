@@ -193,6 +193,8 @@ void announce(const AppConfig& config, const CliOptions& options)
             std::fprintf(stderr, "aerovane: %s: upload on for station %s via %s:%d\n", name, settings.stationId,
                          settings.host.name, settings.host.port);
     }
+    for (const NetworkConfig& network : config.networks)
+        anyOn = anyOn || network.upload;
     // A freshly installed package's configuration: the service archives
     // meanwhile, and says once where the uploads are switched on.
     if (!anyOn)

@@ -1,0 +1,239 @@
+// `aerovane run` delivering the archive to weather networks of its own
+// making, end to end: the real service, the native simulator's history,
+// and a loopback HTTPS server whose certificate a test authority signed.
+// A network that takes the past gets every observation it missed once, in
+// order, with its own time; one that takes current observations gets the
+// newest and the log says what it missed; a kill in the middle of a
+// catch-up resends at most the request in flight; a refusal stops the
+// network until its configuration changes; a limit is waited out.
+#include <algorithm>
+#include <csignal>
+#include <ctime>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "readings/record_time.h"
+#include "readings/station_fields.h"
+#include "tests/support/process_linux.h"
+#include "tests/support/test_servers_linux.h"
+
+namespace {
+
+using e2e::Process;
+using e2e::Simulator;
+using e2e::TempDir;
+
+constexpr int RECORDS = 120;
+
+// "2026-12-08+01%3A30%3A00": the UTC time a PWSweather request carries for
+// a record of the console's local time.
+std::string dateutcOf(const StationRecord& record)
+{
+    StationFields fields;
+    parseStationRecord(&record, fields);
+    char iso[ISO_TIME_SIZE];
+    std::int64_t minute = 0;
+    EXPECT_TRUE(isoRecordTime(fields.text[StationFields::recordDate], fields.text[StationFields::recordTime], iso));
+    EXPECT_TRUE(isoTimeMinutes(iso, minute));
+    const CivilMinute civil = civilFromMinutes(minute);
+    std::tm local{};
+    local.tm_year = civil.year - 1900;
+    local.tm_mon = civil.month - 1;
+    local.tm_mday = civil.day;
+    local.tm_hour = civil.hour;
+    local.tm_min = civil.minute;
+    local.tm_isdst = -1;
+    const std::time_t at = std::mktime(&local);
+    std::tm utc{};
+    gmtime_r(&at, &utc);
+    char text[40];
+    std::strftime(text, sizeof text, "%Y-%m-%d+%H%%3A%M%%3A%S", &utc);
+    return text;
+}
+
+// The value of `name` in a request line's query.
+std::string queryValue(const std::string& line, const std::string& name)
+{
+    const std::size_t at = line.find("&" + name + "=");
+    if (at == std::string::npos)
+        return "";
+    const std::size_t from = at + name.size() + 2;
+    return line.substr(from, line.find_first_of("& ", from) - from);
+}
+
+std::vector<std::string> requestsTo(const e2e::HttpTestServer& server, const std::string& path)
+{
+    std::vector<std::string> lines;
+    for (const e2e::LoggedRequest& request : server.requests())
+        if (request.line.find(" " + path) != std::string::npos)
+            lines.push_back(request.line);
+    return lines;
+}
+
+class Delivery : public ::testing::Test {
+protected:
+    TempDir dir;
+    e2e::TestAuthority authority{dir};
+    e2e::ServerCertificate certificate = authority.issue("server", "DNS:localhost,IP:127.0.0.1");
+    std::string config = dir.path("aerovane.conf");
+    std::string out = dir.path("out");
+    std::string err = dir.path("err");
+    Simulator simulator{dir,
+                        {"--history=" + std::to_string(RECORDS), "--history-interval=5", "--live-interval=0",
+                         "--upload-interval=0", "--clock-interval=0"}};
+
+    void configure(const std::string& sections)
+    {
+        e2e::writeFile(config, "[clock]\nsync = never\n[tls]\nca-file = " + authority.file() + "\n" + sections);
+    }
+
+    Process* start()
+    {
+        return new Process({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(),
+                            "--archive=" + dir.path("archive.sqlite"), "run"},
+                           out, err);
+    }
+
+    void stop(Process* service)
+    {
+        service->signal(SIGTERM);
+        int code = -1;
+        EXPECT_TRUE(service->waitExit(&code));
+        EXPECT_EQ(code, 0) << e2e::readFile(err);
+        delete service;
+    }
+
+    // The records of the console's first download, oldest first.
+    std::vector<std::string> expectedTimes()
+    {
+        std::vector<std::string> times;
+        for (const StationRecord& record : e2e::sentHistory(simulator))
+            if (times.size() < RECORDS)
+                times.push_back(dateutcOf(record));
+        return times;
+    }
+};
+
+TEST_F(Delivery, ThePastReachesANetworkThatTakesItOnceInOrderAndACurrentOneGetsTheNewest)
+{
+    e2e::HttpTestServer server(dir, &certificate,
+                               R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success"},)"
+                               R"( "/api/v2/observation/update": {"status": 200, "body": "SUCCESS"}})");
+    configure("[pwsweather]\nstation = KX&1\nkey = s3cret\nupload = on\nurl = "
+              + server.url("/pwsupdate/pwsupdate.php") + "\n[windy]\nstation = w1\npassword = pw\nupload = on\nurl = "
+              + server.url("/api/v2/observation/update") + "\n");
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return requestsTo(server, "/pwsupdate/").size() >= RECORDS; }))
+        << requestsTo(server, "/pwsupdate/").size() << "\n" << e2e::readFile(out) << e2e::readFile(err);
+    ASSERT_TRUE(e2e::waitUntil([&] { return !requestsTo(server, "/api/v2/").empty(); })) << e2e::readFile(out);
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out);
+    stop(service);
+
+    // Every record the console sent, each once, oldest first, at its UTC time.
+    std::vector<std::string> sent;
+    for (const std::string& line : requestsTo(server, "/pwsupdate/")) {
+        sent.push_back(queryValue(line, "dateutc"));
+        EXPECT_NE(line.find("?ID=KX%261&PASSWORD=s3cret&"), std::string::npos) << line;
+    }
+    const std::vector<std::string> expected = expectedTimes();
+    ASSERT_EQ(expected.size(), static_cast<std::size_t>(RECORDS));
+    // The console's live observation of its present minute may follow.
+    ASSERT_GE(sent.size(), expected.size());
+    EXPECT_LE(sent.size(), expected.size() + 1);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + RECORDS), expected);
+    // The current-only network: the newest only (the stretch it missed is
+    // told when its mark is older than ten minutes: the schedule's tests).
+    const std::vector<std::string> windy = requestsTo(server, "/api/v2/");
+    ASSERT_EQ(windy.size(), 1u);
+    const std::string newest = queryValue(windy[0], "time");
+    EXPECT_EQ(newest.substr(0, 10), sent.back().substr(0, 10)) << newest;
+    const std::string log = e2e::readFile(out);
+    EXPECT_NE(log.find("PWSweather: catching up from "), std::string::npos) << log;
+    EXPECT_EQ(log.find("s3cret"), std::string::npos) << "a key in the log";
+}
+
+TEST_F(Delivery, AKillInTheMiddleOfACatchUpResendsAtMostTheRequestInFlight)
+{
+    // Slow answers: the catch-up takes seconds, and the kill lands in it.
+    e2e::HttpTestServer server(dir, &certificate,
+                               R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success", "delayMs": 30}})");
+    configure("[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
+              + "\n");
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return requestsTo(server, "/pwsupdate/").size() >= RECORDS / 3; }))
+        << e2e::readFile(out);
+    service->signal(SIGKILL);
+    int code = 0;
+    ASSERT_TRUE(service->waitExit(&code));
+    delete service;
+    const std::size_t before = requestsTo(server, "/pwsupdate/").size();
+    ASSERT_LT(before, static_cast<std::size_t>(RECORDS));
+
+    service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out);
+    stop(service);
+    std::vector<std::string> sent;
+    for (const std::string& line : requestsTo(server, "/pwsupdate/"))
+        sent.push_back(queryValue(line, "dateutc"));
+    const std::vector<std::string> expected = expectedTimes();
+    // In order, every one, and one at most twice: the one in flight.
+    std::vector<std::string> once = sent;
+    once.erase(std::unique(once.begin(), once.end()), once.end());
+    ASSERT_GE(once.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(once.begin(), once.begin() + RECORDS), expected);
+    EXPECT_LE(once.size(), expected.size() + 2) << "the live observations of two starts at most";
+    EXPECT_LE(sent.size(), once.size() + 1);
+}
+
+TEST_F(Delivery, ARefusalStopsItsNetworkUntilTheConfigurationChangesAndALimitIsWaitedOut)
+{
+    e2e::HttpTestServer server(dir, &certificate,
+                               R"({"/automaticreading": {"status": 401, "body": "Invalid site or key"},)"
+                               R"( "/data/3.0/measurements": {"status": 429, "body": "{\"message\": \"slow down\"}",)"
+                               R"(   "headers": {"Retry-After": "1"}}})");
+    const std::string wow = "[wow]\nsite = 9f3a\nkey = 123456\nupload = on\nurl = " + server.url("/automaticreading")
+                          + "\n";
+    const std::string owm = "[openweathermap]\nstation = st1\nkey = k1\nupload = on\nurl = "
+                          + server.url("/data/3.0/measurements") + "\n";
+    configure(wow + owm);
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("OpenWeatherMap: asked to wait 1 s") != std::string::npos; }))
+        << e2e::readFile(out);
+    server.setRoutes(R"({"/automaticreading": {"status": 401, "body": "Invalid site or key"},)"
+                     R"( "/data/3.0/measurements": {"status": 204, "body": ""}})");
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("OpenWeatherMap: caught up") != std::string::npos; }))
+        << e2e::readFile(out) << e2e::readFile(server.log());
+    const std::string log = e2e::readFile(out);
+    EXPECT_NE(log.find("WOW: refused: HTTP 401: Invalid site or key; nothing more is sent until [wow]"),
+              std::string::npos)
+        << log;
+    stop(service);
+    EXPECT_EQ(requestsTo(server, "/automaticreading").size(), 1u);
+    // The batch refused for the limit went again, whole: its bodies match.
+    std::vector<std::string> bodies;
+    for (const e2e::LoggedRequest& request : server.requests())
+        if (request.line.find("/data/3.0/") != std::string::npos)
+            bodies.push_back(request.body);
+    ASSERT_GE(bodies.size(), 2u);
+    EXPECT_EQ(bodies[0], bodies[1]);
+
+    // Unchanged, the refused network stays quiet after a restart.
+    service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("WOW: not sending: it refused this station") != std::string::npos; }))
+        << e2e::readFile(out);
+    stop(service);
+    EXPECT_EQ(requestsTo(server, "/automaticreading").size(), 1u);
+    // A new key is tried.
+    server.setRoutes(R"({"/automaticreading": {"status": 200, "body": ""}})");
+    configure("[wow]\nsite = 9f3a\nkey = 654321\nupload = on\nurl = " + server.url("/automaticreading") + "\n");
+    service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return requestsTo(server, "/automaticreading").size() >= 2; })) << e2e::readFile(out);
+    stop(service);
+}
+
+} // namespace

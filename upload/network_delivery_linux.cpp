@@ -1,0 +1,201 @@
+#include "upload/network_delivery_linux.h"
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "app/service_log_linux.h"
+#include "resources/resource_ids.h"
+#include "upload/aprs_transport_linux.h"
+#include "upload/curl_transport_linux.h"
+#include "upload/cwop_packet.h"
+#include "upload/delivery_worker_linux.h"
+#include "upload/network_traits.h"
+#include "upload/openweathermap_request.h"
+#include "upload/pwsweather_request.h"
+#include "upload/windy_request.h"
+#include "upload/wow_request.h"
+
+namespace {
+
+// A current-only network's newest observation is sent while it is this young.
+constexpr int CURRENT_WITHIN_MINUTES = 10;
+
+const char* const SHOWN_NAMES[NETWORK_COUNT] = {"PWSweather", "WOW", "Windy", "OpenWeatherMap", "CWOP"};
+
+struct Delivery {
+    std::unique_ptr<Outbox> outbox;
+    DeliveryBell bell;
+    std::atomic<bool> stop{false};
+    std::vector<std::unique_ptr<DeliveryWorker>> workers;
+};
+
+// Set and cleared on the main thread; rung from the archive's.
+std::atomic<Delivery*> running{nullptr};
+// Whether deliveries are held, also before they start.
+std::atomic<bool> holding{true};
+
+// FNV-1a of what a refusal refused: a changed key, station or endpoint is
+// tried again.
+std::string fingerprintOf(const NetworkAccount& account)
+{
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const std::string* part : {&account.identity, &account.secret, &account.endpoint}) {
+        for (unsigned char c : *part)
+            hash = (hash ^ c) * 1099511628211ULL;
+        hash = (hash ^ 0xFF) * 1099511628211ULL;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+DeliveryOutcome overHttp(const HttpRequest& request, const TransportSettings& transport,
+                         DeliveryOutcome (*read)(const HttpReply&))
+{
+    return read(sendHttp(request, transport));
+}
+
+DeliveryOutcome overAprs(const NetworkAccount& account, const StationPosition& position,
+                         const ArchivedObservation& observation, const TransportSettings& transport)
+{
+    const std::string login = cwopLoginLine(account);
+    const std::string packet = cwopWeatherPacket(account, position, observation);
+    if (login.empty() || packet.empty())
+        return DeliveryOutcome{DeliveryVerdict::refused, -1, "the callsign, passcode or place cannot be sent"};
+    const std::size_t colon = account.endpoint.rfind(':');
+    const std::string host = account.endpoint.substr(0, colon);
+    const int port = std::atoi(account.endpoint.c_str() + colon + 1);
+    const AprsReply reply = sendAprs(host, port, login, packet, transport);
+    if (!reply.failure.empty())
+        return DeliveryOutcome{DeliveryVerdict::failed, -1, reply.failure};
+    return readCwopLoginReply(reply.logresp, account);
+}
+
+// What is missing for a network that is on, or "".
+std::string missingFor(Network network, const NetworkConfig& config)
+{
+    const char* const identity[NETWORK_COUNT] = {"station", "site", "station", "station", "callsign"};
+    const char* const secret[NETWORK_COUNT] = {"key", "key", "password", "key", "passcode"};
+    const std::size_t n = static_cast<std::size_t>(network);
+    if (config.identity.empty())
+        return identity[n];
+    if (config.secret.empty())
+        return secret[n];
+    if (network == Network::cwop && !(config.latitudeGiven && config.longitudeGiven))
+        return "latitude and longitude";
+    return "";
+}
+
+NetworkDestination destinationFor(Network network, const NetworkConfig& config, const TransportSettings& transport,
+                                  const std::atomic<bool>& stop)
+{
+    const NetworkTraits& traits = networkTraits(network);
+    NetworkDestination destination;
+    destination.name = SHOWN_NAMES[static_cast<std::size_t>(network)];
+    destination.section = networkSectionName(network);
+    int interval = config.intervalMinutes > 0 ? config.intervalMinutes : traits.defaultIntervalMinutes;
+    interval = interval < traits.lowestIntervalMinutes ? traits.lowestIntervalMinutes : interval;
+    destination.rules = DeliveryRules{traits.takesPastObservations, interval, traits.batchSize, CURRENT_WITHIN_MINUTES,
+                                      config.backfillDays};
+    NetworkAccount account{config.endpoint.empty() ? traits.defaultEndpoint : config.endpoint, config.identity,
+                           config.secret, std::string("aerovane ") + AEROVANE_VERSION_TEXT};
+    destination.fingerprint = fingerprintOf(account);
+    TransportSettings settings = transport;
+    settings.stop = &stop;
+    switch (network) {
+    case Network::pwsweather:
+        destination.deliver = [account, settings](const ArchivedObservation* batch, std::size_t) {
+            return overHttp(pwsweatherRequest(account, batch[0]), settings, readPwsweatherReply);
+        };
+        break;
+    case Network::wow:
+        destination.deliver = [account, settings](const ArchivedObservation* batch, std::size_t) {
+            return overHttp(wowRequest(account, batch[0]), settings, readWowReply);
+        };
+        break;
+    case Network::windy:
+        destination.deliver = [account, settings](const ArchivedObservation* batch, std::size_t) {
+            return overHttp(windyRequest(account, batch[0]), settings, readWindyReply);
+        };
+        break;
+    case Network::openWeatherMap:
+        destination.deliver = [account, settings](const ArchivedObservation* batch, std::size_t count) {
+            return overHttp(openWeatherMapRequest(account, batch, count), settings, readOpenWeatherMapReply);
+        };
+        break;
+    case Network::cwop: {
+        const StationPosition position{config.latitude, config.longitude};
+        destination.deliver = [account, position, settings](const ArchivedObservation* batch, std::size_t) {
+            return overAprs(account, position, batch[0], settings);
+        };
+        break;
+    }
+    }
+    return destination;
+}
+
+} // namespace
+
+int startNetworkDelivery(const std::string& archivePath, const AppConfig& config, std::string& error)
+{
+    std::vector<Network> wanted;
+    for (std::size_t n = 0; n < NETWORK_COUNT; ++n) {
+        const Network network = static_cast<Network>(n);
+        const NetworkConfig& one = config.networks[n];
+        if (!one.upload)
+            continue;
+        const std::string missing = missingFor(network, one);
+        if (!missing.empty()) {
+            printServiceLog(LogLevel::warning, std::string(SHOWN_NAMES[n]) + ": not delivering: upload is on, but "
+                                                   + missing + " is missing in [" + networkSectionName(network) + "]");
+            continue;
+        }
+        wanted.push_back(network);
+    }
+    if (wanted.empty())
+        return 1;
+    auto delivery = std::make_unique<Delivery>();
+    delivery->outbox = Outbox::open(archivePath, ArchiveAccess::write, error);
+    if (!delivery->outbox)
+        return 0;
+    delivery->bell.hold(holding);
+    startHttpTransport();
+    TransportSettings transport;
+    transport.caFile = config.tlsCaFile;
+    std::string names;
+    for (Network network : wanted) {
+        delivery->workers.push_back(std::make_unique<DeliveryWorker>(
+            destinationFor(network, config.networks[static_cast<std::size_t>(network)], transport, delivery->stop),
+            *delivery->outbox, delivery->bell, delivery->stop));
+        names += (names.empty() ? "" : ", ") + std::string(SHOWN_NAMES[static_cast<std::size_t>(network)]);
+    }
+    printServiceLog("delivering to " + names + " from the archive");
+    running = delivery.release();
+    return 1;
+}
+
+void ringNetworkDelivery()
+{
+    if (Delivery* delivery = running.load())
+        delivery->bell.ring();
+}
+
+void holdNetworkDelivery(bool held)
+{
+    holding = held;
+    if (Delivery* delivery = running.load())
+        delivery->bell.hold(held);
+}
+
+void stopNetworkDelivery()
+{
+    Delivery* delivery = running.exchange(nullptr);
+    if (!delivery)
+        return;
+    delivery->stop = true;
+    delivery->bell.wakeAll();
+    delivery->workers.clear();
+    delete delivery;
+}
