@@ -25,6 +25,9 @@ const char CLI_USAGE[] =
     "                       console's history into it at start and then daily, and\n"
     "                       refreshes the report page when [report] folder is set\n"
     "  report -o DIR        write the report page DIR/index.html from the archive\n"
+    "  status [--json]      what each weather network has had from the archive: the\n"
+    "                       last accepted observation, the last refusal, how many\n"
+    "                       wait and the next attempt; --json: one JSON array\n"
     "\n"
     "Options\n"
     "  --config=PATH        configuration file (default $XDG_CONFIG_HOME/aerovane/\n"
@@ -56,7 +59,7 @@ const Option OPTIONS[] = {
     {"--config", true, ANY},
     {"--console", true, ANY},
     {"--archive", true, ANY},
-    {"--json", false, bitOf(CliCommand::live)},
+    {"--json", false, bitOf(CliCommand::live) | bitOf(CliCommand::status)},
     {"--from", true, EXPORT},
     {"--to", true, EXPORT},
     {"--whole-period", false, EXPORT},
@@ -78,6 +81,8 @@ const char* commandName(CliCommand command)
         return "run";
     case CliCommand::report:
         return "report";
+    case CliCommand::status:
+        return "status";
     default:
         return "";
     }
@@ -93,6 +98,8 @@ CliCommand commandNamed(const char* name)
         return CliCommand::run;
     if (std::strcmp(name, "report") == 0)
         return CliCommand::report;
+    if (std::strcmp(name, "status") == 0)
+        return CliCommand::status;
     if (std::strcmp(name, "help") == 0)
         return CliCommand::help;
     return CliCommand::none;
@@ -213,7 +220,7 @@ int parseCommandLine(int argc, const char* const* argv, CliOptions& options, std
         }
     }
     if (options.command == CliCommand::none)
-        return refuse(error, "no command: live, export, run or report (see --help)");
+        return refuse(error, "no command: live, export, run, report or status (see --help)");
     for (int i = 0; i < givenCount; ++i) {
         const Option& option = *given[i].option;
         if ((option.commands & bitOf(options.command)) == 0)

@@ -5,6 +5,7 @@
 //   aerovane [...] export --from-archive (period and choices as above)
 //   aerovane [...] run
 //   aerovane [...] report -o DIR
+//   aerovane [...] status [--json]
 // Options take "--name=value" or "--name value" and may stand before or
 // after the command. Only the shape is checked here; the dates get the
 // export's own checks, the paths their own when they are opened.
@@ -14,7 +15,7 @@
 
 #include "export/export_request.h"
 
-enum class CliCommand { none, live, exportHistory, run, report, help, version };
+enum class CliCommand { none, live, exportHistory, run, report, status, help, version };
 enum class ExportFormat { utf16, csv };
 
 struct CliOptions {
@@ -22,7 +23,7 @@ struct CliOptions {
     std::string configPath;  // empty: the default places
     std::string consolePath; // empty: the USB console
     std::string archivePath; // empty: the configured or default archive
-    bool json;               // live
+    bool json;               // live, status
     // export
     bool wholePeriod;
     std::string from;

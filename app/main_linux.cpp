@@ -12,6 +12,7 @@
 #include "link/station_link_linux.h"
 #include "export/export_command_linux.h"
 #include "readings/units.h"
+#include "app/status_command_linux.h"
 #include "report/report_command_linux.h"
 #include "resources/resource_ids.h"
 #include "settings/config_linux.h"
@@ -47,6 +48,8 @@ int main(int argc, char** argv)
         return runExport(options, config);
     case CliCommand::report:
         return runReport(options, config);
+    case CliCommand::status:
+        return runStatus(options, config);
     case CliCommand::run:
         return runService(options, config);
     default:

@@ -19,9 +19,6 @@
 
 namespace {
 
-// A current-only network's newest observation is sent while it is this young.
-constexpr int CURRENT_WITHIN_MINUTES = 10;
-
 const char* const SHOWN_NAMES[NETWORK_COUNT] = {"PWSweather", "WOW", "Windy", "OpenWeatherMap", "CWOP"};
 
 struct Delivery {
@@ -95,10 +92,7 @@ NetworkDestination destinationFor(Network network, const NetworkConfig& config, 
     NetworkDestination destination;
     destination.name = SHOWN_NAMES[static_cast<std::size_t>(network)];
     destination.section = networkSectionName(network);
-    int interval = config.intervalMinutes > 0 ? config.intervalMinutes : traits.defaultIntervalMinutes;
-    interval = interval < traits.lowestIntervalMinutes ? traits.lowestIntervalMinutes : interval;
-    destination.rules = DeliveryRules{traits.takesPastObservations, interval, traits.batchSize, CURRENT_WITHIN_MINUTES,
-                                      config.backfillDays};
+    destination.rules = networkDeliveryRules(network, config);
     NetworkAccount account{config.endpoint.empty() ? traits.defaultEndpoint : config.endpoint, config.identity,
                            config.secret, std::string("aerovane ") + AEROVANE_VERSION_TEXT};
     destination.fingerprint = fingerprintOf(account);

@@ -35,3 +35,12 @@ const NetworkTraits& networkTraits(Network network)
     const auto index = static_cast<std::size_t>(network);
     return TABLE[index < NETWORK_COUNT ? index : 0];
 }
+
+DeliveryRules networkDeliveryRules(Network network, const NetworkConfig& config)
+{
+    const NetworkTraits& traits = networkTraits(network);
+    int interval = config.intervalMinutes > 0 ? config.intervalMinutes : traits.defaultIntervalMinutes;
+    interval = interval < traits.lowestIntervalMinutes ? traits.lowestIntervalMinutes : interval;
+    return DeliveryRules{traits.takesPastObservations, interval, traits.batchSize, CURRENT_WITHIN_MINUTES,
+                         config.backfillDays};
+}

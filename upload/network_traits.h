@@ -6,6 +6,7 @@
 #pragma once
 
 #include "settings/network_config.h"
+#include "upload/delivery_schedule.h"
 
 struct NetworkTraits {
     Network network;
@@ -20,3 +21,11 @@ struct NetworkTraits {
 const NetworkTraits* networkTraitsTable();
 
 const NetworkTraits& networkTraits(Network network);
+
+// A network that takes only current observations gets the newest while it
+// is this young.
+constexpr int CURRENT_WITHIN_MINUTES = 10;
+
+// The outbox's rules for a network as configured: its interval (never below
+// the network's floor), batch, and how far back it is caught up.
+DeliveryRules networkDeliveryRules(Network network, const NetworkConfig& config);

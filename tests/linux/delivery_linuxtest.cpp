@@ -107,6 +107,19 @@ protected:
     }
 
     // The records of the console's first download, oldest first.
+    // `aerovane status` with `options`, while no service runs or while one does.
+    std::string runStatus(const std::vector<std::string>& options)
+    {
+        std::vector<std::string> args = {e2e::aerovaneBinary(), "--config=" + config,
+                                         "--archive=" + dir.path("archive.sqlite"), "status"};
+        args.insert(args.end(), options.begin(), options.end());
+        Process status(args, dir.path("status.out"), dir.path("status.err"));
+        int code = -1;
+        EXPECT_TRUE(status.waitExit(&code));
+        EXPECT_EQ(code, 0) << e2e::readFile(dir.path("status.err"));
+        return e2e::readFile(dir.path("status.out"));
+    }
+
     std::vector<std::string> expectedTimes()
     {
         std::vector<std::string> times;
@@ -221,6 +234,23 @@ TEST_F(Delivery, ARefusalStopsItsNetworkUntilTheConfigurationChangesAndALimitIsW
             bodies.push_back(request.body);
     ASSERT_GE(bodies.size(), 2u);
     EXPECT_EQ(bodies[0], bodies[1]);
+
+    // `status` tells it, in words and in JSON.
+    const std::string status = runStatus({});
+    EXPECT_NE(status.find("wow: on; nothing accepted yet; refused at "), std::string::npos) << status;
+    EXPECT_NE(status.find(": HTTP 401: Invalid site or key (stopped until the configuration changes)"),
+              std::string::npos)
+        << status;
+    EXPECT_NE(status.find("openweathermap: on; last accepted the observation of "), std::string::npos) << status;
+    EXPECT_NE(status.find(" 0 waiting"), std::string::npos) << status;
+    EXPECT_NE(status.find("pwsweather: off; nothing accepted yet\n"), std::string::npos) << status;
+    const std::string json = runStatus({"--json"});
+    EXPECT_EQ(json.front(), '[');
+    EXPECT_NE(json.find(R"({"destination":"wow","upload":true,"lastAccepted":"","acceptedAt":"",)"
+                        R"("lastRefusal":"HTTP 401: Invalid site or key","refusedAt":"20)"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("stopped":true,"waiting":0,"failures":0)"), std::string::npos) << json;
 
     // Unchanged, the refused network stays quiet after a restart.
     service = start();
