@@ -45,6 +45,9 @@ TEST(CliOptions, DefaultsAreAllDataSetsAndTheWindowsFile)
         EXPECT_TRUE(set);
     ASSERT_EQ(parse({"live", "--json"}, options, error), 1);
     EXPECT_TRUE(options.json);
+    ASSERT_EQ(parse({"status", "--json"}, options, error), 1) << error;
+    EXPECT_EQ(options.command, CliCommand::status);
+    EXPECT_TRUE(options.json);
     ASSERT_EQ(parse({"run"}, options, error), 1);
     EXPECT_TRUE(options.consolePath.empty());
 }
@@ -56,7 +59,7 @@ TEST(CliOptions, MistakesAreToldWithTheirReason)
         const char* says;
     } cases[] = {
         {{}, "no command"},
-        {{"status"}, "unknown command \"status\""},
+        {{"state"}, "unknown command \"state\""},
         {{"live", "extra"}, "unexpected argument \"extra\""},
         {{"live", "--verbose"}, "unknown option --verbose"},
         {{"run", "--json"}, "--json is not an option of run"},
