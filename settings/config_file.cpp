@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "settings/config_values.h"
 #include "settings/unit_names.h"
 
 namespace {
@@ -46,28 +47,12 @@ int fail(ConfigError& error, int line, const char* what, std::string_view detail
     return 0;
 }
 
-bool readSwitch(std::string_view value, bool& out)
-{
-    if (value == "on" || value == "yes" || value == "true" || value == "1") {
-        out = true;
-        return true;
-    }
-    if (value == "off" || value == "no" || value == "false" || value == "0") {
-        out = false;
-        return true;
-    }
-    return false;
-}
-
 // A credential as it will be sent: 1..63 bytes, no control characters
 // (they would end the request line early or break it).
 bool readCredential(std::string_view value, char (&out)[CREDENTIAL_UTF8_SIZE])
 {
-    if (value.size() >= CREDENTIAL_UTF8_SIZE)
+    if (value.size() >= CREDENTIAL_UTF8_SIZE || holdsControlCharacter(value))
         return false;
-    for (char c : value)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
     std::memcpy(out, value.data(), value.size());
     out[value.size()] = '\0';
     return true;
@@ -133,11 +118,8 @@ int readServiceLine(UploadService service, std::string_view key, std::string_vie
 // A path: not empty, no control characters.
 bool readPath(std::string_view value, std::string& out)
 {
-    if (value.empty())
+    if (value.empty() || holdsControlCharacter(value))
         return false;
-    for (char c : value)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
     out = std::string(value);
     return true;
 }

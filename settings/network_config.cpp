@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "settings/config_values.h"
+
 namespace {
 
 struct Names {
@@ -23,11 +25,8 @@ constexpr std::size_t TEXT_LIMIT = 256;
 // Text as it will be sent: not empty, bounded, no control characters.
 bool readText(std::string_view value, std::string& out)
 {
-    if (value.empty() || value.size() > TEXT_LIMIT)
+    if (value.empty() || value.size() > TEXT_LIMIT || holdsControlCharacter(value))
         return false;
-    for (char c : value)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            return false;
     out = std::string(value);
     return true;
 }
@@ -88,17 +87,6 @@ bool readServer(std::string_view value, std::string& out)
     return readText(value, out);
 }
 
-bool readSwitchValue(std::string_view value, bool& out)
-{
-    if (value == "on" || value == "yes" || value == "true" || value == "1")
-        out = true;
-    else if (value == "off" || value == "no" || value == "false" || value == "0")
-        out = false;
-    else
-        return false;
-    return true;
-}
-
 } // namespace
 
 const char* networkSectionName(Network network)
@@ -130,7 +118,7 @@ int readNetworkLine(Network network, std::string_view key, std::string_view valu
             return 1;
         why = std::string("a ") + names.secret + " is 1 to 256 bytes of text";
     } else if (key == "upload") {
-        if (readSwitchValue(value, config.upload))
+        if (readSwitch(value, config.upload))
             return 1;
         why = "upload is on or off";
     } else if (key == "interval") {

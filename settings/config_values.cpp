@@ -1,0 +1,22 @@
+#include "settings/config_values.h"
+
+bool readSwitch(std::string_view value, bool& out)
+{
+    if (value == "on" || value == "yes" || value == "true" || value == "1") {
+        out = true;
+        return true;
+    }
+    if (value == "off" || value == "no" || value == "false" || value == "0") {
+        out = false;
+        return true;
+    }
+    return false;
+}
+
+bool holdsControlCharacter(std::string_view value)
+{
+    for (char c : value)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            return true;
+    return false;
+}

@@ -1,0 +1,11 @@
+// The value forms every section of the configuration shares.
+#pragma once
+
+#include <string_view>
+
+// on/yes/true/1 and off/no/false/0.
+bool readSwitch(std::string_view value, bool& out);
+
+// Whether a text holds a control character: it would end a request line
+// early, or a log line.
+bool holdsControlCharacter(std::string_view value);
