@@ -266,4 +266,23 @@ TEST_F(Delivery, ARefusalStopsItsNetworkUntilTheConfigurationChangesAndALimitIsW
     stop(service);
 }
 
+TEST_F(Delivery, CwopGetsTheNewestObservationAsOneWeatherReportAfterItsLogin)
+{
+    e2e::AprsTestServer server(dir);
+    configure("[cwop]\ncallsign = N0CALL\npasscode = 13023\nlatitude = 49.0583\nlongitude = -72.0292\n"
+              "server = 127.0.0.1:" + std::to_string(server.port()) + "\nupload = on\n");
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return !server.connections().empty(); })) << e2e::readFile(out);
+    stop(service);
+    const std::vector<std::string> connections = server.connections();
+    ASSERT_EQ(connections.size(), 1u) << "the newest only";
+    const std::string& sent = connections[0];
+    EXPECT_EQ(sent.rfind("user N0CALL pass 13023 vers aerovane 1.01\r\n", 0), 0u) << sent;
+    const std::size_t packet = sent.find("N0CALL>APRS,TCPIP*:@");
+    ASSERT_NE(packet, std::string::npos) << sent;
+    EXPECT_NE(sent.find("z4903.50N/07201.75W_", packet), std::string::npos) << sent;
+    EXPECT_EQ(sent.substr(sent.size() - 2), "\r\n");
+    EXPECT_EQ(e2e::readFile(out).find("CWOP: not delivered"), std::string::npos) << e2e::readFile(out);
+}
+
 } // namespace
