@@ -285,4 +285,35 @@ TEST_F(Delivery, CwopGetsTheNewestObservationAsOneWeatherReportAfterItsLogin)
     EXPECT_EQ(e2e::readFile(out).find("CWOP: not delivered"), std::string::npos) << e2e::readFile(out);
 }
 
+// Half a minute: the first attempt after a failure comes 30 s later.
+TEST_F(Delivery, AServiceThatFailsIsTriedAgainLaterAndThenCaughtUpWithNothingLost)
+{
+    e2e::HttpTestServer server(dir, &certificate, R"({"/pwsupdate/pwsupdate.php": {"status": 503, "body": "busy"}})");
+    configure("[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
+              + "\n");
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: not delivered: HTTP 503: busy; next attempt in 30 s") != std::string::npos; }))
+        << e2e::readFile(out);
+    // Meanwhile status tells the failure and what waits.
+    const std::string status = runStatus({});
+    EXPECT_NE(status.find("pwsweather: on; nothing accepted yet; " + std::to_string(RECORDS)), std::string::npos)
+        << status;
+    EXPECT_NE(status.find(" after 1 failed (HTTP 503: busy)"), std::string::npos) << status;
+    server.setRoutes(R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success"}})");
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; },
+                               60000))
+        << e2e::readFile(out);
+    stop(service);
+    const std::string log = e2e::readFile(out);
+    EXPECT_NE(log.find("PWSweather: delivered again after failing once"), std::string::npos) << log;
+    std::vector<std::string> sent;
+    for (const std::string& line : requestsTo(server, "/pwsupdate/"))
+        sent.push_back(queryValue(line, "dateutc"));
+    ASSERT_GE(sent.size(), static_cast<std::size_t>(RECORDS) + 1);
+    // The one refused for the service's trouble went again; then each once.
+    EXPECT_EQ(sent[0], sent[1]);
+    const std::vector<std::string> expected = expectedTimes();
+    EXPECT_EQ(std::vector<std::string>(sent.begin() + 1, sent.begin() + 1 + RECORDS), expected);
+}
+
 } // namespace
