@@ -58,6 +58,15 @@ void noteUploadResult(UploadService service, UploadOutcome outcome)
         board.uploads[service] = UploadResultSeen{true, outcome, now};
 }
 
+void noteNetworkResult(Network network, DeliveryVerdict verdict, long waiting)
+{
+    const ClockTime now = localClockTime();
+    std::lock_guard<std::mutex> guard(boardLock);
+    const auto n = static_cast<std::size_t>(network);
+    if (n < NETWORK_COUNT)
+        board.networks[n] = NetworkResultSeen{true, verdict, now, waiting};
+}
+
 void noteDownload(bool downloading, unsigned long received, unsigned long total)
 {
     std::lock_guard<std::mutex> guard(boardLock);

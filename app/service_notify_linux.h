@@ -4,15 +4,18 @@
 // STATUS= whenever it changes but at most once a second, WATCHDOG=1 at half
 // the unit's WatchdogSec=, and STOPPING=1 on the way out.
 //
-// The status board: the reader thread and the upload worker write what
-// they saw here, under a lock, and the main thread sends it on.
+// The status board: the reader thread, the upload worker and the networks'
+// delivery workers write what they saw here, under a lock, and the main thread sends it on.
 #pragma once
 
+#include "settings/network_config.h"
+#include "upload/observation.h"
 #include "upload/upload_log.h"
 #include "upload/upload_state.h"
 
 void noteConsoleConnection(bool connected);
 void noteUploadResult(UploadService service, UploadOutcome outcome);
+void noteNetworkResult(Network network, DeliveryVerdict verdict, long waiting);
 // A history download under way (`total` 0 while the console has not said
 // how many), or none.
 void noteDownload(bool downloading, unsigned long received = 0, unsigned long total = 0);

@@ -18,6 +18,20 @@ const char* outcomeText(UploadOutcome outcome)
     }
 }
 
+const char* verdictText(DeliveryVerdict verdict)
+{
+    switch (verdict) {
+    case DeliveryVerdict::accepted:
+        return "accepted";
+    case DeliveryVerdict::refused:
+        return "refused";
+    case DeliveryVerdict::rateLimited:
+        return "asked to wait";
+    default:
+        return "failed";
+    }
+}
+
 std::string whenText(const ClockTime& at, const ClockTime& today)
 {
     char text[48];
@@ -45,6 +59,15 @@ std::string serviceStatusText(const ServiceStatus& status, const ClockTime& toda
         if (result.seen)
             text += std::string("; ") + uploadServiceName(static_cast<UploadService>(s)) + " "
                     + outcomeText(result.outcome) + " " + whenText(result.at, today);
+    }
+    for (std::size_t n = 0; n < NETWORK_COUNT; ++n) {
+        const NetworkResultSeen& result = status.networks[n];
+        if (!result.seen)
+            continue;
+        text += std::string("; ") + networkShownName(static_cast<Network>(n)) + " " + verdictText(result.verdict) + " "
+                + whenText(result.at, today);
+        if (result.waiting > 0)
+            text += ", catching up: " + std::to_string(result.waiting) + " to go";
     }
     text += "; archive: " + std::to_string(status.consoleRecords) + " console records, "
             + std::to_string(status.liveObservations) + " live observations";

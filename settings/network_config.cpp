@@ -7,17 +7,18 @@
 namespace {
 
 struct Names {
+    const char* shown;
     const char* section;
     const char* identity;
     const char* secret;
 };
 
 const Names NAMES[NETWORK_COUNT] = {
-    {"pwsweather", "station", "key"},
-    {"wow", "site", "key"},
-    {"windy", "station", "password"},
-    {"openweathermap", "station", "key"},
-    {"cwop", "callsign", "passcode"},
+    {"PWSweather", "pwsweather", "station", "key"},
+    {"WOW", "wow", "site", "key"},
+    {"Windy", "windy", "station", "password"},
+    {"OpenWeatherMap", "openweathermap", "station", "key"},
+    {"CWOP", "cwop", "callsign", "passcode"},
 };
 
 constexpr std::size_t TEXT_LIMIT = 256;
@@ -92,6 +93,21 @@ bool readServer(std::string_view value, std::string& out)
 const char* networkSectionName(Network network)
 {
     return NAMES[static_cast<std::size_t>(network)].section;
+}
+
+const char* networkIdentityKey(Network network)
+{
+    return NAMES[static_cast<std::size_t>(network)].identity;
+}
+
+const char* networkSecretKey(Network network)
+{
+    return NAMES[static_cast<std::size_t>(network)].secret;
+}
+
+const char* networkShownName(Network network)
+{
+    return NAMES[static_cast<std::size_t>(network)].shown;
 }
 
 int networkOfSection(std::string_view name, Network& network)

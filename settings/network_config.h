@@ -39,6 +39,12 @@ constexpr int BACKFILL_DAYS_LIMIT = 365;
 
 // The section's name: "pwsweather", "wow", "windy", "openweathermap", "cwop".
 const char* networkSectionName(Network network);
+// The keys of the station's identity and secret in its section.
+const char* networkIdentityKey(Network network);
+const char* networkSecretKey(Network network);
+// The network's own name, for people: "PWSweather", "WOW", "Windy",
+// "OpenWeatherMap", "CWOP".
+const char* networkShownName(Network network);
 // 1 with the network a section names, else 0.
 int networkOfSection(std::string_view name, Network& network);
 

@@ -214,6 +214,10 @@ DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
     if (stop)
         return Round::idle; // cut short: the same goes again after a restart
     const std::int64_t answered = nowSeconds();
+    if (destination.onResult)
+        destination.onResult(outcome.verdict, outcome.verdict == DeliveryVerdict::accepted && backlog
+                                                  ? outbox.countAfter(rows[last].sortTime)
+                                                  : 0);
     switch (outcome.verdict) {
     case DeliveryVerdict::accepted:
         entry.mark = rows[last].sortTime;

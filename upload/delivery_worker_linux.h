@@ -27,6 +27,9 @@ struct NetworkDestination {
     std::string fingerprint; // of what a refusal refused: identity, secret, endpoint
     // One request carrying `count` observations (at most rules.batchSize).
     std::function<DeliveryOutcome(const ArchivedObservation* batch, std::size_t count)> deliver;
+    // Each reply's verdict, with the observations still after it while a
+    // catch-up runs (else 0): for the service's status line. May be empty.
+    std::function<void(DeliveryVerdict verdict, long waiting)> onResult;
 };
 
 // Rung when the archive has stored observations: the workers look at once

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/service_log_linux.h"
+#include "app/service_notify_linux.h"
 #include "resources/resource_ids.h"
 #include "upload/aprs_transport_linux.h"
 #include "upload/curl_transport_linux.h"
@@ -18,8 +19,6 @@
 #include "upload/wow_request.h"
 
 namespace {
-
-const char* const SHOWN_NAMES[NETWORK_COUNT] = {"PWSweather", "WOW", "Windy", "OpenWeatherMap", "CWOP"};
 
 struct Delivery {
     std::unique_ptr<Outbox> outbox;
@@ -73,13 +72,10 @@ DeliveryOutcome overAprs(const NetworkAccount& account, const StationPosition& p
 // What is missing for a network that is on, or "".
 std::string missingFor(Network network, const NetworkConfig& config)
 {
-    const char* const identity[NETWORK_COUNT] = {"station", "site", "station", "station", "callsign"};
-    const char* const secret[NETWORK_COUNT] = {"key", "key", "password", "key", "passcode"};
-    const std::size_t n = static_cast<std::size_t>(network);
     if (config.identity.empty())
-        return identity[n];
+        return networkIdentityKey(network);
     if (config.secret.empty())
-        return secret[n];
+        return networkSecretKey(network);
     if (network == Network::cwop && !(config.latitudeGiven && config.longitudeGiven))
         return "latitude and longitude";
     return "";
@@ -90,7 +86,10 @@ NetworkDestination destinationFor(Network network, const NetworkConfig& config, 
 {
     const NetworkTraits& traits = networkTraits(network);
     NetworkDestination destination;
-    destination.name = SHOWN_NAMES[static_cast<std::size_t>(network)];
+    destination.name = networkShownName(network);
+    destination.onResult = [network](DeliveryVerdict verdict, long waiting) {
+        noteNetworkResult(network, verdict, waiting);
+    };
     destination.section = networkSectionName(network);
     destination.rules = networkDeliveryRules(network, config);
     NetworkAccount account{config.endpoint.empty() ? traits.defaultEndpoint : config.endpoint, config.identity,
@@ -142,7 +141,7 @@ int startNetworkDelivery(const std::string& archivePath, const AppConfig& config
             continue;
         const std::string missing = missingFor(network, one);
         if (!missing.empty()) {
-            printServiceLog(LogLevel::warning, std::string(SHOWN_NAMES[n]) + ": not delivering: upload is on, but "
+            printServiceLog(LogLevel::warning, std::string(networkShownName(network)) + ": not delivering: upload is on, but "
                                                    + missing + " is missing in [" + networkSectionName(network) + "]");
             continue;
         }
@@ -163,7 +162,7 @@ int startNetworkDelivery(const std::string& archivePath, const AppConfig& config
         delivery->workers.push_back(std::make_unique<DeliveryWorker>(
             destinationFor(network, config.networks[static_cast<std::size_t>(network)], transport, delivery->stop),
             *delivery->outbox, delivery->bell, delivery->stop));
-        names += (names.empty() ? "" : ", ") + std::string(SHOWN_NAMES[static_cast<std::size_t>(network)]);
+        names += (names.empty() ? "" : ", ") + std::string(networkShownName(network));
     }
     printServiceLog("delivering to " + names + " from the archive");
     running = delivery.release();

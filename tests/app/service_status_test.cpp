@@ -39,6 +39,17 @@ TEST(ServiceStatusLine, SaysEachServicesLastResultAndWhen)
     EXPECT_NE(serviceStatusText(status, TODAY).find("; Weathercloud not sent at 09:05:02;"), std::string::npos);
 }
 
+TEST(ServiceStatusLine, SaysEachNetworksLastVerdictAndHowFarACatchUpHasToGo)
+{
+    ServiceStatus status = connectedWithRows();
+    status.networks[static_cast<int>(Network::wow)] = {true, DeliveryVerdict::accepted, {2026, 3, 7, 9, 5, 3}, 210};
+    status.networks[static_cast<int>(Network::cwop)] = {true, DeliveryVerdict::rateLimited, {2026, 3, 7, 9, 0, 0}, 0};
+    status.networks[static_cast<int>(Network::windy)] = {true, DeliveryVerdict::refused, {2026, 3, 6, 8, 0, 0}, 0};
+    EXPECT_EQ(serviceStatusText(status, TODAY),
+              "console connected; WOW accepted at 09:05:03, catching up: 210 to go; Windy refused on 2026-03-06 at "
+              "08:00:00; CWOP asked to wait at 09:00:00; archive: 60041 console records, 3 live observations");
+}
+
 TEST(ServiceStatusLine, SaysTheConsoleIsAwayOrHowFarItsDownloadIs)
 {
     ServiceStatus status{};
