@@ -110,3 +110,7 @@ echo "The Linux program (bench/linux_program_bench.py: idle service, memory, dow
 cmake --build build/native -j 2 --target aerovane aerovane-sim >"$build_log" 2>&1 &&
   cmake --build build/win -j 2 --target cross_export_probe >>"$build_log" 2>&1 || { cat "$build_log" >&2; exit 1; }
 python3 bench/linux_program_bench.py
+
+echo
+echo "The networks' deliveries (bench/delivery_bench.py: back-fill to a loopback HTTPS server, at rest with all on):"
+python3 bench/delivery_bench.py
