@@ -200,15 +200,14 @@ int downloadAndMerge(ReportTimer& reports)
 
 int runService(const CliOptions& options, const AppConfig& config)
 {
-    startUploads(options, config);
     std::string error;
     const std::string archive = archivePathFor(options, config);
     keeper.setOnStored(ringNetworkDelivery);
     if (!keeper.start(archive, config.reportFolder, config.units, error)) {
         printProgramNote(LogLevel::error, error);
-        stopUploads();
         return exitCodeFor(archiveRefusal(archive, ArchiveAccess::write));
     }
+    startUploads(options, config, archive);
     if (!startNetworkDelivery(archive, config, error)) {
         printProgramNote(LogLevel::error, error);
         stopUploads();

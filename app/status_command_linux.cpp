@@ -10,6 +10,7 @@
 #include "archive/outbox.h"
 #include "settings/data_paths_linux.h"
 #include "upload/network_traits.h"
+#include "upload/upload_url.h"
 
 namespace {
 
@@ -21,6 +22,7 @@ struct Row {
     OutboxEntry entry;
     bool stopped = false; // refused, and the configuration unchanged since
     long waiting = 0;
+    bool fromArchive = true; // false: the console's current texts, nothing waits in the archive
 };
 
 // How many observations after the mark the network would be sent: the
@@ -120,7 +122,9 @@ std::string textOf(const Row& row, std::int64_t now)
     if (!row.entry.lastRefusal.empty())
         line += "; refused at " + utcText(row.entry.refusedAt) + ": " + row.entry.lastRefusal
               + (row.stopped ? " (stopped until the configuration changes)" : "");
-    if (row.on && !row.stopped) {
+    if (row.on && !row.stopped && !row.fromArchive && row.entry.failures > 0)
+        line += "; the last " + std::to_string(row.entry.failures) + " failed (" + row.entry.lastFailure + ")";
+    if (row.on && !row.stopped && row.fromArchive) {
         line += "; " + std::to_string(row.waiting) + " waiting";
         if (row.entry.nextAttempt > now)
             line += "; next attempt at " + utcText(row.entry.nextAttempt) + " after "
@@ -142,6 +146,20 @@ int runStatus(const CliOptions& options, const AppConfig& config)
     }
     const std::int64_t now = static_cast<std::int64_t>(std::time(nullptr));
     std::vector<Row> rows;
+    for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
+        Row row;
+        row.destination = serviceSectionName(static_cast<UploadService>(s));
+        row.on = config.services[s].upload;
+        row.fromArchive = false;
+        if (!outbox->load(row.destination, row.entry)) {
+            std::fprintf(stderr, "aerovane: %s\n", outbox->lastError().c_str());
+            return EXIT_REFUSED;
+        }
+        // Stopped while the configuration is the one refused.
+        row.stopped = !row.entry.refusedConfig.empty()
+                   && row.entry.refusedConfig == uploadFingerprint(static_cast<UploadService>(s), config.services[s]);
+        rows.push_back(row);
+    }
     for (std::size_t n = 0; n < NETWORK_COUNT; ++n) {
         const Network network = static_cast<Network>(n);
         const NetworkConfig& settings = config.networks[n];

@@ -86,7 +86,7 @@ std::string Outbox::lastError() const
     return error;
 }
 
-int Outbox::load(const std::string& destination, OutboxEntry& entry)
+int Outbox::load(std::string destination, OutboxEntry& entry)
 {
     std::lock_guard<std::mutex> hold(lock);
     const std::string sql = std::string("SELECT ") + ENTRY_COLUMNS + " FROM outbox WHERE destination = ?1";

@@ -46,8 +46,9 @@ public:
     Outbox& operator=(const Outbox&) = delete;
 
     // The destination's entry; a fresh one (mark "") when it has none.
-    // 0 when the file could not be read.
-    int load(const std::string& destination, OutboxEntry& entry);
+    // 0 when the file could not be read. `destination` is a copy: it may
+    // be the entry's own.
+    int load(std::string destination, OutboxEntry& entry);
     int loadAll(std::vector<OutboxEntry>& entries);
     // Written and synced before it returns: what is saved is delivered.
     int save(const OutboxEntry& entry);

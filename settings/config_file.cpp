@@ -110,6 +110,12 @@ int readServiceLine(UploadService service, std::string_view key, std::string_vie
     if (key == "host") {
         if (!readHost(service, value, target.host))
             return fail(error, line, "a host is HOST or HOST:PORT, not \"", value, "\"");
+        target.hostGiven = true;
+        return 1;
+    }
+    if (key == "url") {
+        if (!readUrl(value, target.url))
+            return fail(error, line, "a url starts with https:// or http:// and holds no blanks");
         return 1;
     }
     return fail(error, line, "unknown key \"", key, "\"");

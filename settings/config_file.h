@@ -45,6 +45,11 @@ struct ServiceConfig {
     char key[CREDENTIAL_UTF8_SIZE];
     bool upload;
     UploadHost host;
+    // The Linux service's uploads go to `url` when it is given, else to a
+    // `host` given as the Windows program's are (plain HTTP), else to the
+    // service's own host over HTTPS (upload/upload_url.h).
+    bool hostGiven;
+    std::string url;
 };
 
 constexpr int REPORT_EVERY_DEFAULT_MINUTES = 5;

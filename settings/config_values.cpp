@@ -20,3 +20,13 @@ bool holdsControlCharacter(std::string_view value)
             return true;
     return false;
 }
+
+bool readUrl(std::string_view value, std::string& out)
+{
+    if (value.rfind("https://", 0) != 0 && value.rfind("http://", 0) != 0)
+        return false;
+    if (value.size() > 256 || holdsControlCharacter(value) || value.find(' ') != std::string_view::npos)
+        return false;
+    out = std::string(value);
+    return true;
+}

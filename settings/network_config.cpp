@@ -65,16 +65,6 @@ bool readDegrees(std::string_view value, double limit, double& out)
     return true;
 }
 
-bool readUrl(std::string_view value, std::string& out)
-{
-    if (value.rfind("https://", 0) != 0 && value.rfind("http://", 0) != 0)
-        return false;
-    for (char c : value)
-        if (c == ' ')
-            return false;
-    return readText(value, out);
-}
-
 // HOST:PORT, the port 1..65535.
 bool readServer(std::string_view value, std::string& out)
 {

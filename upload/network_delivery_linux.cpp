@@ -8,6 +8,7 @@
 #include "app/service_log_linux.h"
 #include "app/service_notify_linux.h"
 #include "resources/resource_ids.h"
+#include "upload/account_fingerprint.h"
 #include "upload/aprs_transport_linux.h"
 #include "upload/curl_transport_linux.h"
 #include "upload/cwop_packet.h"
@@ -31,21 +32,6 @@ struct Delivery {
 std::atomic<Delivery*> running{nullptr};
 // Whether deliveries are held, also before they start.
 std::atomic<bool> holding{true};
-
-// FNV-1a of what a refusal refused: a changed key, station or endpoint is
-// tried again.
-std::string fingerprintOf(const NetworkAccount& account)
-{
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const std::string* part : {&account.identity, &account.secret, &account.endpoint}) {
-        for (unsigned char c : *part)
-            hash = (hash ^ c) * 1099511628211ULL;
-        hash = (hash ^ 0xFF) * 1099511628211ULL;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
 
 DeliveryOutcome overHttp(const HttpRequest& request, const TransportSettings& transport,
                          DeliveryOutcome (*read)(const HttpReply&))
@@ -94,7 +80,7 @@ NetworkDestination destinationFor(Network network, const NetworkConfig& config, 
     destination.rules = networkDeliveryRules(network, config);
     NetworkAccount account{config.endpoint.empty() ? traits.defaultEndpoint : config.endpoint, config.identity,
                            config.secret, std::string("aerovane ") + AEROVANE_VERSION_TEXT};
-    destination.fingerprint = fingerprintOf(account);
+    destination.fingerprint = accountFingerprint(account);
     TransportSettings settings = transport;
     settings.stop = &stop;
     switch (network) {

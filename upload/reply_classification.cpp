@@ -7,6 +7,7 @@ namespace {
 
 const char* const WEATHERCLOUD_ERROR_CODES[] = {"400", "401", "429", "500"};
 const char* const WEATHERCLOUD_REFUSALS[] = {"400", "401", "429"};
+const char* const WEATHERCLOUD_CREDENTIAL_REFUSALS[] = {"401"};
 const char* const WEATHER_UNDERGROUND_REFUSALS[] = {"unauthorized", "INVALIDPASSWORDID"};
 
 bool isBlank(char c)
@@ -91,4 +92,12 @@ ReplyVerdict classifyReply(UploadService service, const char* reply, std::size_t
     if (service == SERVICE_WEATHERCLOUD && bodyIsOneOf(bodyOf(text), WEATHERCLOUD_REFUSALS))
         return REPLY_REFUSED;
     return REPLY_UNCLEAR;
+}
+
+bool replyRefusesCredentials(UploadService service, const char* reply, std::size_t length)
+{
+    if (classifyReply(service, reply, length) != REPLY_REFUSED)
+        return false;
+    return service == SERVICE_WEATHER_UNDERGROUND
+        || bodyIsOneOf(bodyOf(replyText(reply, length)), WEATHERCLOUD_CREDENTIAL_REFUSALS);
 }

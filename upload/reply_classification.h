@@ -31,3 +31,8 @@ enum ReplyVerdict {
 //   credentials, too many uploads: repeating one makes the limit worse).
 // Weathercloud's 500 is the service failing, not refusing: it is unclear.
 ReplyVerdict classifyReply(UploadService service, const char* reply, std::size_t length);
+
+// A refusal of the station's id or key, which asking again cannot mend
+// until they change: every refusal of Weather Underground's, and
+// Weathercloud's 401 (its 400 and 429 refuse one upload, not the station).
+bool replyRefusesCredentials(UploadService service, const char* reply, std::size_t length);

@@ -1,8 +1,11 @@
 #include "upload/upload_service_linux.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -12,38 +15,53 @@
 
 #include "app/service_log_linux.h"
 #include "app/service_notify_linux.h"
+#include "archive/outbox.h"
 #include "link/messages.h"
 #include "link/report_reader.h"
-#include "link/station_link_linux.h"
-#include "upload/http_transport.h"
+#include "upload/curl_transport_linux.h"
+#include "upload/reply_classification.h"
 #include "upload/upload_log.h"
 #include "upload/upload_queue.h"
 #include "upload/upload_requests.h"
+#include "upload/upload_url.h"
 
 namespace {
 
-// At a stop, an upload in flight is given this long to finish.
-constexpr int STOP_GRACE_MS = 2000;
+// As the Windows program: a request without an answer is tried three times.
+constexpr int ATTEMPTS = 3;
+// The console's texts are current for a minute or two: a reply that takes
+// longer than this is not waited for.
+constexpr long CONNECT_TIMEOUT_MS = 6000;
+constexpr long TOTAL_TIMEOUT_MS = 12000;
 
-struct Service {
-    AppConfig config;
+// One service's uploads: a thread of its own, so one service that does not
+// answer never delays the other.
+struct ServiceUploads {
+    UploadService which = SERVICE_WEATHER_UNDERGROUND;
+    ServiceConfig settings{};
+    std::string baseUrl;
+    std::string fingerprint;
     std::mutex lock;
     std::condition_variable changed;
-    // Requests wait here while one is being delivered: per service the
-    // newest, so a service that stays unreachable piles nothing up.
+    // Only the newest text waits while one is being delivered, so a
+    // service that stays unreachable piles nothing up.
     UploadQueue queue;
-    bool stopping = false;
-    bool busy = false;
+    // Refused the station's id or key: nothing more is sent until the
+    // configuration changes.
+    bool refused = false;
+    OutboxEntry entry;
+    std::thread thread;
 };
 
-Service* service = nullptr;
-
-// What one request's exchanges said.
-struct Verdict {
-    bool accepted;
-    bool replied;
-    std::string reason;
+struct Uploads {
+    std::unique_ptr<Outbox> outbox; // null: results are logged only
+    std::mutex outboxLock;
+    std::atomic<bool> stopping{false};
+    TransportSettings transport;
+    ServiceUploads service[UPLOAD_SERVICE_COUNT];
 };
+
+Uploads* uploads = nullptr;
 
 // The age of a text: CLOCK_BOOTTIME goes on while the machine sleeps and
 // never jumps with the wall clock, so a text from before a suspend is seen
@@ -55,6 +73,22 @@ std::int64_t uptimeMs()
     return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
 }
 
+std::int64_t nowSeconds()
+{
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+// The time a text came, as the archive writes an observation's.
+std::string localMinuteText(std::int64_t utcSecond)
+{
+    const std::time_t t = static_cast<std::time_t>(utcSecond);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M", &local);
+    return text;
+}
+
 void logResult(UploadService which, UploadOutcome outcome, const std::string& detail)
 {
     // Anything but acceptance is a problem the owner wants to see.
@@ -63,118 +97,143 @@ void logResult(UploadService which, UploadOutcome outcome, const std::string& de
     noteUploadResult(which, outcome);
 }
 
-// stdout carries the log of results; the transport's own diagnostics go
-// beside it on stderr.
-void diagnosticToStderr(const char* text)
+// What `status` shows of the service; a file that cannot be written costs
+// the record, never the upload.
+void record(ServiceUploads& one)
 {
-    std::fputs(text, stderr);
-    std::fflush(stderr);
+    if (!uploads->outbox)
+        return;
+    std::lock_guard<std::mutex> lock(uploads->outboxLock);
+    if (!uploads->outbox->save(one.entry))
+        printServiceLog(LogLevel::warning, std::string(uploadServiceName(one.which))
+                                               + ": result not kept for status: " + uploads->outbox->lastError());
 }
 
-void onSuccess(void* context, UploadService)
+void deliver(ServiceUploads& one, const QueuedUpload& upload, std::int64_t madeSecond)
 {
-    static_cast<Verdict*>(context)->accepted = true;
+    const HttpRequest request{"GET", upload.request, {}, ""};
+    HttpReply reply;
+    for (int attempt = 0; attempt < ATTEMPTS && !uploads->stopping; ++attempt) {
+        reply = sendHttp(request, uploads->transport);
+        if (reply.status != 0)
+            break;
+        // Beside the log of results, on stderr, as the Windows program's
+        // transport tells its own trouble.
+        std::fprintf(stderr, "aerovane: %s: %s\n", uploadServiceName(one.which), reply.failure.c_str());
+        std::fflush(stderr);
+    }
+    if (uploads->stopping && reply.status == 0)
+        return;
+    if (reply.status == 0) {
+        logResult(one.which, UploadOutcome::noAnswer, std::string());
+        ++one.entry.failures;
+        one.entry.lastFailure = reply.failure;
+        record(one);
+        return;
+    }
+    // The services' replies are read as the Windows program reads them:
+    // status line and body, as one text.
+    const std::string text = "HTTP/1.1 " + std::to_string(reply.status) + "\r\n\r\n" + reply.body;
+    one.entry.failures = 0;
+    one.entry.lastFailure.clear();
+    if (classifyReply(one.which, text.c_str(), text.size()) == REPLY_TAKEN) {
+        logResult(one.which, UploadOutcome::accepted, std::string());
+        one.entry.lastAccepted = localMinuteText(madeSecond);
+        one.entry.acceptedAt = nowSeconds();
+        record(one);
+        return;
+    }
+    const std::string reason = replyReason(text.c_str(), text.size());
+    logResult(one.which, UploadOutcome::refused, reason);
+    one.entry.lastRefusal = reason;
+    one.entry.refusedAt = nowSeconds();
+    if (replyRefusesCredentials(one.which, text.c_str(), text.size())) {
+        one.refused = true;
+        one.entry.refusedConfig = one.fingerprint;
+        printServiceLog(LogLevel::warning, std::string(uploadServiceName(one.which))
+                                               + ": nothing more is uploaded until [" + serviceSectionName(one.which)
+                                               + "] in the configuration changes");
+    }
+    record(one);
 }
 
-void onReply(void* context, UploadService, const char* reply, std::size_t length)
+// A refusal of this very station, from before a restart, still stands.
+void loadEntry(ServiceUploads& one)
 {
-    auto& verdict = *static_cast<Verdict*>(context);
-    verdict.replied = true;
-    verdict.reason = replyReason(reply, length);
+    one.entry = OutboxEntry{};
+    one.entry.destination = serviceSectionName(one.which);
+    if (!uploads->outbox)
+        return;
+    std::lock_guard<std::mutex> lock(uploads->outboxLock);
+    if (!uploads->outbox->load(one.entry.destination, one.entry)) {
+        printServiceLog(LogLevel::warning, std::string(uploadServiceName(one.which))
+                                               + ": cannot read its last results: " + uploads->outbox->lastError());
+        return;
+    }
+    if (one.entry.refusedConfig.empty())
+        return;
+    if (one.entry.refusedConfig == one.fingerprint) {
+        one.refused = true;
+        printServiceLog(LogLevel::warning, std::string(uploadServiceName(one.which)) + ": not uploading: it refused "
+                                               + "this station (" + one.entry.lastRefusal + "); change ["
+                                               + one.entry.destination + "] in the configuration");
+        return;
+    }
+    one.entry.refusedConfig.clear();
+    uploads->outbox->save(one.entry);
 }
 
-void deliver(const QueuedUpload& upload)
+void workerLoop(ServiceUploads& one)
 {
-    const UploadHost& host = service->config.services[upload.service].host;
-    Verdict verdict{false, false, std::string()};
-    TransportHooks hooks = boundedTransportHooks();
-    hooks.diagnostic = diagnosticToStderr;
-    hooks.reportSuccess = onSuccess;
-    hooks.reportReply = onReply;
-    hooks.context = &verdict;
-    uploadRequest(upload.request.c_str(), host.name, host.port, upload.service, hooks);
-    if (verdict.accepted)
-        logResult(upload.service, UploadOutcome::accepted, std::string());
-    else if (verdict.replied)
-        logResult(upload.service, UploadOutcome::refused, verdict.reason);
-    else
-        logResult(upload.service, UploadOutcome::noAnswer, std::string());
-}
-
-void workerLoop()
-{
+    loadEntry(one);
     for (;;) {
         QueuedUpload upload;
         std::vector<std::string> notes;
         bool taken = false;
         {
-            std::unique_lock<std::mutex> lock(service->lock);
-            service->changed.wait(lock, [] { return service->stopping || !uploadQueueEmpty(service->queue); });
-            if (service->stopping)
+            std::unique_lock<std::mutex> lock(one.lock);
+            one.changed.wait(lock, [&] { return uploads->stopping || !uploadQueueEmpty(one.queue); });
+            if (uploads->stopping)
                 return;
-            taken = takeUpload(service->queue, uptimeMs(), upload, notes);
-            service->busy = taken;
+            taken = takeUpload(one.queue, uptimeMs(), upload, notes);
         }
         for (const std::string& note : notes)
             printServiceLog(note);
-        if (!taken)
-            continue;
-        deliver(upload);
-        {
-            std::lock_guard<std::mutex> lock(service->lock);
-            service->busy = false;
-        }
-        service->changed.notify_all();
+        if (taken && !one.refused)
+            deliver(one, upload, nowSeconds() - (uptimeMs() - upload.madeMs) / 1000);
     }
 }
 
-// The console's text wrapped into the service's request, as the Windows
+// The console's text wrapped into the service's request as the Windows
 // program builds it (the same builder, then the same re-encoding of the
-// whole request, with the code page Western Windows systems have).
+// whole request, with the code page Western Windows systems have); its
+// path and query go to the service's URL.
 void buildRequest(UploadService which, const std::uint8_t* consoleBuffer)
 {
-    const ServiceConfig& settings = service->config.services[which];
-    if (!settings.upload || !consoleBuffer)
+    ServiceUploads& one = uploads->service[which];
+    if (!one.settings.upload || !consoleBuffer)
         return;
     char consoleText[UPLOAD_TEXT_SIZE];
     std::memcpy(consoleText, consoleBuffer, sizeof consoleText);
     char request[REQUEST_BUFFER_SIZE];
     char encoded[REQUEST_BUFFER_SIZE];
-    if (composeUploadRequest(which, settings.stationId, settings.key, consoleText, sizeof consoleText,
-                             settings.host.name, request) == 0
+    if (composeUploadRequest(which, one.settings.stationId, one.settings.key, consoleText, sizeof consoleText,
+                             one.settings.host.name, request)
+            == 0
         || reencodeWindows1252AsUtf8(request, encoded, sizeof encoded) == 0) {
         logResult(which, UploadOutcome::notSent,
-                  settings.stationId[0] == '\0' || settings.key[0] == '\0' ? "no station id or key configured"
-                                                                           : "the request does not fit 1023 bytes");
+                  one.settings.stationId[0] == '\0' || one.settings.key[0] == '\0'
+                      ? "no station id or key configured"
+                      : "the request does not fit 1023 bytes");
         return;
     }
+    const std::string url = uploadUrl(one.baseUrl, uploadTarget(encoded, one.settings.host.name));
     {
-        std::lock_guard<std::mutex> lock(service->lock);
-        queueUpload(service->queue, which, encoded, uptimeMs());
+        std::lock_guard<std::mutex> lock(one.lock);
+        queueUpload(one.queue, which, url, uptimeMs());
     }
-    service->changed.notify_all();
+    one.changed.notify_all();
 }
-
-} // namespace
-
-void uploadOnMessage(unsigned message, std::intptr_t lParam)
-{
-    if (!service)
-        return;
-    const auto* buffer = reinterpret_cast<const std::uint8_t*>(lParam);
-    switch (message) {
-    case WM_FRAME_FB:
-        buildRequest(SERVICE_WEATHER_UNDERGROUND, buffer);
-        break;
-    case WM_FRAME_F1:
-        buildRequest(SERVICE_WEATHERCLOUD, buffer);
-        break;
-    default:
-        break;
-    }
-}
-
-namespace {
 
 void announce(const AppConfig& config, const CliOptions& options)
 {
@@ -190,8 +249,8 @@ void announce(const AppConfig& config, const CliOptions& options)
         else if (settings.stationId[0] == '\0' || settings.key[0] == '\0')
             std::fprintf(stderr, "aerovane: %s: upload on, but no station id or key is configured\n", name);
         else
-            std::fprintf(stderr, "aerovane: %s: upload on for station %s via %s:%d\n", name, settings.stationId,
-                         settings.host.name, settings.host.port);
+            std::fprintf(stderr, "aerovane: %s: upload on for station %s to %s\n", name, settings.stationId,
+                         uploadBaseUrl(static_cast<UploadService>(s), settings).c_str());
     }
     for (const NetworkConfig& network : config.networks)
         anyOn = anyOn || network.upload;
@@ -205,38 +264,69 @@ void announce(const AppConfig& config, const CliOptions& options)
     std::fflush(stderr);
 }
 
-// Waits for the upload in flight, a little.
-bool settleWorker()
-{
-    std::unique_lock<std::mutex> lock(service->lock);
-    service->stopping = true;
-    service->changed.notify_all();
-    return service->changed.wait_for(lock, std::chrono::milliseconds(STOP_GRACE_MS),
-                                     [] { return !service->busy; });
-}
-
 } // namespace
 
-std::thread* worker = nullptr;
-
-void startUploads(const CliOptions& options, const AppConfig& config)
+void uploadOnMessage(unsigned message, std::intptr_t lParam)
 {
-    service = new Service;
-    service->config = config;
+    if (!uploads)
+        return;
+    const auto* buffer = reinterpret_cast<const std::uint8_t*>(lParam);
+    switch (message) {
+    case WM_FRAME_FB:
+        buildRequest(SERVICE_WEATHER_UNDERGROUND, buffer);
+        break;
+    case WM_FRAME_F1:
+        buildRequest(SERVICE_WEATHERCLOUD, buffer);
+        break;
+    default:
+        break;
+    }
+}
+
+void startUploads(const CliOptions& options, const AppConfig& config, const std::string& archivePath)
+{
     announce(config, options);
-    worker = new std::thread(workerLoop);
+    uploads = new Uploads;
+    bool anyOn = false;
+    for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s)
+        anyOn = anyOn || config.services[s].upload;
+    if (!anyOn)
+        return;
+    std::string error;
+    uploads->outbox = Outbox::open(archivePath, ArchiveAccess::write, error);
+    if (!uploads->outbox)
+        printServiceLog(LogLevel::warning, "uploads: results are not kept for status: " + error);
+    startHttpTransport();
+    uploads->transport.caFile = config.tlsCaFile;
+    uploads->transport.connectTimeoutMs = CONNECT_TIMEOUT_MS;
+    uploads->transport.totalTimeoutMs = TOTAL_TIMEOUT_MS;
+    uploads->transport.stop = &uploads->stopping;
+    for (std::uint32_t s = 0; s < UPLOAD_SERVICE_COUNT; ++s) {
+        ServiceUploads& one = uploads->service[s];
+        one.which = static_cast<UploadService>(s);
+        one.settings = config.services[s];
+        if (!one.settings.upload)
+            continue;
+        one.baseUrl = uploadBaseUrl(one.which, one.settings);
+        one.fingerprint = uploadFingerprint(one.which, one.settings);
+        one.thread = std::thread(workerLoop, std::ref(one));
+    }
 }
 
 void stopUploads()
 {
-    if (!worker)
+    if (!uploads)
         return;
-    if (settleWorker()) {
-        worker->join();
-    } else {
-        // A request still waiting on a silent server: the process ends
-        // around it rather than keep systemd waiting.
-        std::fprintf(stderr, "aerovane: stopping with an upload unfinished\n");
-        worker->detach();
+    // The transport's stop flag cuts a request in flight short.
+    uploads->stopping = true;
+    for (ServiceUploads& one : uploads->service) {
+        {
+            std::lock_guard<std::mutex> lock(one.lock);
+        }
+        one.changed.notify_all();
+        if (one.thread.joinable())
+            one.thread.join();
     }
+    delete uploads;
+    uploads = nullptr;
 }

@@ -8,8 +8,10 @@ test may change the answers while the server runs:
                "bodyBytes": 10485760, "delayMs": 500, "neverAnswer": false,
                "reset": false}}
 
-"body" is repeated up to "bodyBytes" when that is given; "delayMs" waits
-before answering; "neverAnswer" keeps the connection open and silent;
+A route whose path ends in "*" takes every path that starts with the rest
+(an exact path goes first). "body" is repeated up to "bodyBytes" when that
+is given; "delayMs" waits before answering; "holdWhile" names a file, and
+the answer waits while that file exists; "neverAnswer" keeps the connection open and silent;
 "reset" closes the server's side and then resets the connection without
 reading the body. A path
 without a route gets 404. The query is not part of the path matched.
@@ -71,7 +73,12 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 routes = json.load(f)
         except (OSError, ValueError):
             routes = {}
-        return routes.get(path)
+        if path in routes:
+            return routes[path]
+        for pattern, route in routes.items():
+            if pattern.endswith("*") and path.startswith(pattern[:-1]):
+                return route
+        return None
 
     def record(self, body):
         entry = bytearray()
@@ -102,6 +109,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return
         if route.get("neverAnswer"):
             threading.Event().wait()
+        while route.get("holdWhile") and os.path.exists(route["holdWhile"]):
+            time.sleep(0.02)
         if route.get("delayMs"):
             time.sleep(route["delayMs"] / 1000)
         text = route.get("body", "").encode("utf-8")

@@ -113,6 +113,8 @@ TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
         {"[wunderground]\nkey = a\tb\n", 2, "1 to 63 bytes"},
         {"[wunderground]\nhost = evil.example/path\n", 2, "HOST:PORT"},
         {"[wunderground]\nhost = h:70000\n", 2, "HOST:PORT"},
+        {"[weathercloud]\nurl = ftp://h\n", 2, "https:// or http://"},
+        {"[weathercloud]\nurl = https://h/a b\n", 2, "no blanks"},
         {"# fine\n" + std::string(2000, '#') + "\n", 2, "longer than 1023"},
         {std::string("[units]\0\n", 9), 0, "zero bytes"},
         {"[report]\nfolder = /srv/www\nevery = 0\n", 3, "1 to 1440"},

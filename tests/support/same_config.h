@@ -13,7 +13,8 @@ inline bool sameConfig(const AppConfig& a, const AppConfig& b)
         const ServiceConfig& x = a.services[s];
         const ServiceConfig& y = b.services[s];
         if (std::strcmp(x.stationId, y.stationId) != 0 || std::strcmp(x.key, y.key) != 0 || x.upload != y.upload
-            || std::strcmp(x.host.name, y.host.name) != 0 || x.host.port != y.host.port)
+            || std::strcmp(x.host.name, y.host.name) != 0 || x.host.port != y.host.port
+            || x.hostGiven != y.hostGiven || x.url != y.url)
             return false;
     }
     for (std::size_t n = 0; n < NETWORK_COUNT; ++n) {

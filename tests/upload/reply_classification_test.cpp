@@ -97,6 +97,25 @@ TEST(ReplyClassification, RefusalsAreTheServicesOwnAnswers)
     EXPECT_EQ(classifyReply(static_cast<UploadService>(7), "unauthorized", 12), REPLY_UNCLEAR);
 }
 
+// Only a refusal of the station's id or key stops the uploads until the
+// configuration changes; one upload refused, or the service failing, does not.
+TEST(ReplyClassification, OnlyARefusedKeyStopsTheUploads)
+{
+    const auto credentials = [](UploadService service, const std::string& reply) {
+        return replyRefusesCredentials(service, reply.data(), reply.size());
+    };
+    EXPECT_TRUE(credentials(WU, "HTTP/1.1 200\r\n\r\nINVALIDPASSWORDID|Password or key and/or id are incorrect"));
+    EXPECT_TRUE(credentials(WU, "HTTP/1.1 401\r\n\r\nunauthorized\n"));
+    EXPECT_TRUE(credentials(WC, "HTTP/1.1 200\r\n\r\n401"));
+    EXPECT_FALSE(credentials(WC, "HTTP/1.1 200\r\n\r\n400"));
+    EXPECT_FALSE(credentials(WC, "HTTP/1.1 200\r\n\r\n429"));
+    EXPECT_FALSE(credentials(WC, "HTTP/1.1 200\r\n\r\n500"));
+    EXPECT_FALSE(credentials(WC, "HTTP/1.1 401\r\n\r\n4010"));
+    EXPECT_FALSE(credentials(WU, "HTTP/1.1 500\r\n\r\n"));
+    EXPECT_FALSE(credentials(WU, "HTTP/1.1 200\r\n\r\nsuccess unauthorized"));
+    EXPECT_FALSE(replyRefusesCredentials(WU, nullptr, 4));
+}
+
 // Far beyond the first kilobyte still counts: the whole collected reply is
 // searched.
 TEST(ReplyClassification, LongHeadersDoNotHideTheBody)
