@@ -21,7 +21,7 @@ DeliveryOutcome readPwsweatherReply(const HttpReply& reply)
 {
     const std::string words = serviceWordsOf(reply.body);
     DeliveryOutcome outcome = outcomeOfStatus(reply, words);
-    if (outcome.verdict == DeliveryVerdict::accepted &&
+    if (outcome.verdict == DeliveryVerdict::accepted && reply.status < 300 &&
         (containsWithoutCase(words, "error") || containsWithoutCase(words, "invalid")))
         outcome.verdict = DeliveryVerdict::refused;
     return outcome;

@@ -145,6 +145,14 @@ DeliveryOutcome outcomeOfStatus(const HttpReply& reply, const std::string& servi
         return {DeliveryVerdict::accepted, -1, reason};
     if (reply.status == 429)
         return {DeliveryVerdict::rateLimited, reply.retryAfterSeconds >= 0 ? reply.retryAfterSeconds : -1, reason};
+    // None of the networks' upload documentation names 409. An upload
+    // creates nothing a request could conflict with but the observation the
+    // service already holds for that time: the resend of a request whose
+    // reply a kill cut off, or one it had before. Taken as delivered, the
+    // mark moves on; a refusal would stop the network for good and a retry
+    // would stall it on that observation, both for one it has.
+    if (reply.status == 409)
+        return {DeliveryVerdict::accepted, -1, reason};
     if (reply.status >= 400 && reply.status < 500 && reply.status != 408)
         return {DeliveryVerdict::refused, -1, reason};
     return {DeliveryVerdict::failed, -1, reason};

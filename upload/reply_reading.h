@@ -39,6 +39,7 @@ long jsonWholeMember(std::string_view body, std::string_view name);
 // - 0: failed, the transport's failure as the reason;
 // - 2xx: accepted;
 // - 429: rateLimited, waiting as the reply's Retry-After says (-1 without);
+// - 409 (conflict: the service holds that observation already): accepted;
 // - 408, 5xx and anything else unexpected (1xx, 3xx): failed, try later;
 // - any other 4xx: refused (credentials, a station the service does not
 //   know, a request it will never take).

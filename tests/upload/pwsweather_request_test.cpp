@@ -55,6 +55,10 @@ TEST(PwsweatherReply, StatusDecidesOtherwise)
     EXPECT_EQ(slow.verdict, DeliveryVerdict::rateLimited);
     EXPECT_EQ(slow.waitSeconds, 120);
     EXPECT_EQ(readPwsweatherReply(httpReply(503, "Service Unavailable")).verdict, DeliveryVerdict::failed);
+    // A conflict is an observation it holds already, whatever words come with it.
+    const DeliveryOutcome held = readPwsweatherReply(httpReply(409, "ERROR: duplicate observation"));
+    EXPECT_EQ(held.verdict, DeliveryVerdict::accepted);
+    EXPECT_EQ(held.reason, "HTTP 409: ERROR: duplicate observation");
     HttpReply none;
     none.failure = "connect timed out";
     const DeliveryOutcome silent = readPwsweatherReply(none);

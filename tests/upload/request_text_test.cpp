@@ -92,6 +92,7 @@ TEST(ReplyReading, StatusVerdicts)
         {200, DeliveryVerdict::accepted}, {204, DeliveryVerdict::accepted},    {301, DeliveryVerdict::failed},
         {400, DeliveryVerdict::refused},  {403, DeliveryVerdict::refused},     {404, DeliveryVerdict::refused},
         {408, DeliveryVerdict::failed},   {429, DeliveryVerdict::rateLimited}, {503, DeliveryVerdict::failed},
+        {409, DeliveryVerdict::accepted},
     };
     HttpReply reply;
     for (const auto& [status, verdict] : cases) {
