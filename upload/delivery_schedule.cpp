@@ -49,7 +49,8 @@ DeliveryChoice chooseDelivery(const DeliveryRules& rules, std::int64_t lastSlot,
         }
         if (choice.sendCount > 0)
             continue; // between two sent in one batch: the mark passes it with them
-        if (wanted && at < horizon)
+        // Current only: one passed over for a newer one is never sent either.
+        if (wanted && (at < horizon || !rules.takesPast))
             miss(choice, at);
         choice.passOver = i + 1;
     }

@@ -33,7 +33,7 @@ struct DeliveryChoice {
     std::size_t send[64];   // indices of the observations to send in one request, in order
     std::size_t sendCount;  // 0: nothing to send now
     std::size_t passOver;   // the first passOver observations are passed over whatever the reply
-    std::size_t missed;     // of those, wanted ones that were too old to send
+    std::size_t missed;     // of those, wanted ones never to be sent: too old, or (current only) not the newest
     std::int64_t missedFirst, missedLast; // their times (UTC seconds) when missed > 0
 };
 

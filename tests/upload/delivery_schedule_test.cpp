@@ -128,10 +128,17 @@ TEST(DeliverySchedule, ANetworkOfCurrentObservationsGetsTheNewestOnlyAndHearsOfT
     const std::vector<std::int64_t> times = everyMinutes(NOW - 92 * MINUTE, NOW - 2 * MINUTE, 5);
     const Delivered run = deliver(currentOnly(5), times, NOW, 7);
     EXPECT_EQ(flat(run), std::vector<std::int64_t>{NOW - 2 * MINUTE});
-    // Every older one wanted, and more than ten minutes old, is told as missed.
-    EXPECT_EQ(run.missed, times.size() - 2);
+    // Every older one wanted is told as missed, the recent ones too.
+    EXPECT_EQ(run.missed, times.size() - 1);
     EXPECT_EQ(run.missedFirst, times.front());
-    EXPECT_EQ(run.missedLast, NOW - 12 * MINUTE);
+    EXPECT_EQ(run.missedLast, NOW - 7 * MINUTE);
+
+    // An outage of minutes: what came meanwhile is told as well.
+    const Delivered brief = deliver(currentOnly(1), {NOW - 4 * MINUTE, NOW - 3 * MINUTE, NOW - MINUTE}, NOW);
+    EXPECT_EQ(flat(brief), std::vector<std::int64_t>{NOW - MINUTE});
+    EXPECT_EQ(brief.missed, 2u);
+    EXPECT_EQ(brief.missedFirst, NOW - 4 * MINUTE);
+    EXPECT_EQ(brief.missedLast, NOW - 3 * MINUTE);
 
     // The newest itself grown too old: nothing is sent, all are missed.
     const Delivered late = deliver(currentOnly(5), times, NOW + 30 * MINUTE, 7);
