@@ -15,6 +15,11 @@ the answer waits while that file exists; "neverAnswer" keeps the connection open
 "reset" closes the server's side and then resets the connection without
 reading the body. A path
 without a route gets 404. The query is not part of the path matched.
+"answers" lists answers of their own for some requests of a path: the
+first whose "contains" is in the request's target or body overrides the
+route's members with its own:
+
+    {"/path": {"status": 200, "answers": [{"contains": "dateutc=2026", "status": 409}]}}
 
 Each request is appended to the log as it came, before it is answered:
 
@@ -27,9 +32,10 @@ Each request is appended to the log as it came, before it is answered:
 
 The port, once listening on 127.0.0.1, is written to the port file.
 
-    http_test_server.py --routes FILE --log FILE --port-file FILE [--cert PEM --key PEM]
+    http_test_server.py --routes FILE --log FILE --port-file FILE [--port N] [--cert PEM --key PEM]
 
-Without --cert it serves plain HTTP.
+Without --cert it serves plain HTTP. --port listens on that port (to come
+back on the one a test's program was given) instead of a free one.
 """
 
 import argparse
@@ -104,6 +110,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         length = int(self.headers.get("Content-Length", "0"))
         body = self.rfile.read(length) if length > 0 else b""
         self.record(body)
+        for answer in route.get("answers", []) if route else []:
+            if answer["contains"] in self.path or answer["contains"].encode("utf-8") in body:
+                route = dict(route, **answer)
+                break
         if route is None:
             self.reply(404, {}, b"no route\n", len(b"no route\n"))
             return
@@ -146,11 +156,12 @@ def main():
     parser.add_argument("--routes", required=True)
     parser.add_argument("--log", required=True)
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--cert")
     parser.add_argument("--key")
     options = parser.parse_args()
 
-    server = Server(("127.0.0.1", 0), Handler)
+    server = Server(("127.0.0.1", options.port), Handler)
     server.routes_path = options.routes
     server.log_path = options.log
     server.log_lock = threading.Lock()

@@ -80,16 +80,28 @@ std::string LoggedRequest::header(const std::string& name) const
 
 ScriptServer::ScriptServer(const TempDir& dir, const std::string& label, const std::string& name,
                            const std::vector<std::string>& options)
-    : logPath(dir.path(label + ".log"))
+    : logPath(dir.path(label + ".log")), portFile(dir.path(label + ".port")), outPath(dir.path(label + ".out")),
+      errPath(dir.path(label + ".err"))
 {
-    const std::string portFile = dir.path(label + ".port");
-    std::vector<std::string> args{PYTHON, script(name), "--log", logPath, "--port-file", portFile};
-    args.insert(args.end(), options.begin(), options.end());
-    process = std::make_unique<Process>(args, dir.path(label + ".out"), dir.path(label + ".err"));
+    command = {PYTHON, script(name), "--log", logPath, "--port-file", portFile};
+    command.insert(command.end(), options.begin(), options.end());
+    start(command);
+}
+
+void ScriptServer::start(const std::vector<std::string>& args)
+{
+    std::remove(portFile.c_str());
+    process = std::make_unique<Process>(args, outPath, errPath);
     const bool ready = waitUntil([&] { return fileExists(portFile) || !process->running(); });
-    if (ready && fileExists(portFile))
-        listening = std::atoi(readFile(portFile).c_str());
-    EXPECT_GT(listening, 0) << label << " did not start: " << readFile(dir.path(label + ".err"));
+    listening = ready && fileExists(portFile) ? std::atoi(readFile(portFile).c_str()) : 0;
+    EXPECT_GT(listening, 0) << args[1] << " did not start: " << readFile(errPath);
+}
+
+void ScriptServer::listenAgain()
+{
+    std::vector<std::string> again = command;
+    again.insert(again.end(), {"--port", std::to_string(port())});
+    start(again);
 }
 
 ScriptServer::~ScriptServer() { stop(); }

@@ -55,14 +55,21 @@ public:
     int port() const { return listening; }
     const std::string& log() const { return logPath; }
     void stop();
+    // After stop(): listens again on the port it had, appending to the same log.
+    void listenAgain();
 
 protected:
     ScriptServer(const TempDir& dir, const std::string& label, const std::string& script,
                  const std::vector<std::string>& options);
 
 private:
+    void start(const std::vector<std::string>& args);
     std::unique_ptr<Process> process;
     std::string logPath;
+    std::string portFile;
+    std::string outPath;
+    std::string errPath;
+    std::vector<std::string> command;
     int listening = 0;
 };
 
