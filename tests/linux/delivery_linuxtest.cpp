@@ -5,11 +5,16 @@
 // order, with its own time; one that takes current observations gets the
 // newest and the log says what it missed; a kill in the middle of a
 // catch-up resends at most the request in flight; a refusal stops the
-// network until its configuration changes; a limit is waited out.
+// network until its configuration changes, while a conflict (an
+// observation the service holds) does not; a limit is waited out; a server
+// that never answers holds up no other network and no stop; after an
+// outage of refused connections the networks pick up where they were.
 #include <algorithm>
 #include <csignal>
+#include <cstdio>
 #include <ctime>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -71,6 +76,36 @@ std::vector<std::string> requestsTo(const e2e::HttpTestServer& server, const std
         if (request.line.find(" " + path) != std::string::npos)
             lines.push_back(request.line);
     return lines;
+}
+
+// A UTC time as a request's query carries it: "2026-12-08+01%3A30%3A00"
+// with the separator '+'.
+std::string queryTime(std::time_t utcSecond, char separator)
+{
+    std::tm utc{};
+    gmtime_r(&utcSecond, &utc);
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d%%3A%02d%%3A%02d", utc.tm_year + 1900, utc.tm_mon + 1,
+                  utc.tm_mday, separator, utc.tm_hour, utc.tm_min, utc.tm_sec);
+    return text;
+}
+
+// A whole-number member of one destination's object in `status --json`, or -1.
+long statusNumber(const std::string& json, const std::string& destination, const std::string& member)
+{
+    const std::size_t object = json.find("{\"destination\":\"" + destination + "\"");
+    const std::size_t at = json.find("\"" + member + "\":", object);
+    if (object == std::string::npos || at == std::string::npos || at > json.find('}', object))
+        return -1;
+    return std::stol(json.substr(at + member.size() + 3));
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
 }
 
 class Delivery : public ::testing::Test {
@@ -317,6 +352,182 @@ TEST_F(Delivery, AServiceThatFailsIsTriedAgainLaterAndThenCaughtUpWithNothingLos
     EXPECT_EQ(sent[0], sent[1]);
     const std::vector<std::string> expected = expectedTimes();
     EXPECT_EQ(std::vector<std::string>(sent.begin() + 1, sent.begin() + 1 + RECORDS), expected);
+}
+
+TEST_F(Delivery, AForbiddenStationStopsItsNetworkButAConflictIsAnObservationTheServiceHolds)
+{
+    // The records of each hour's quarter past are ones PWSweather says it
+    // has (records come every five minutes, in UTC as in local time).
+    const std::string quarterPast = "%3A15%3A00&";
+    e2e::HttpTestServer server(dir, &certificate,
+                               R"({"/automaticreading": {"status": 403, "body": "Forbidden: site not allowed"},)"
+                               R"( "/pwsupdate/pwsupdate.php": {"status": 200, "body": "success",)"
+                               R"(   "answers": [{"contains": ")" + quarterPast
+                                   + R"(", "status": 409, "body": "ERROR: duplicate observation"}]}})");
+    configure("[wow]\nsite = 9f3a\nkey = 123456\nupload = on\nurl = " + server.url("/automaticreading")
+              + "\n[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
+              + "\n");
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out);
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("WOW: refused") != std::string::npos; }))
+        << e2e::readFile(out);
+    stop(service);
+    const std::string log = e2e::readFile(out);
+    EXPECT_NE(log.find("WOW: refused: HTTP 403: Forbidden: site not allowed; nothing more is sent until [wow]"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(requestsTo(server, "/automaticreading").size(), 1u);
+    EXPECT_EQ(log.find("PWSweather: refused"), std::string::npos) << log;
+    EXPECT_EQ(log.find("PWSweather: not delivered"), std::string::npos) << log;
+
+    // Every record once, in order: one answered with a conflict is not sent again.
+    std::vector<std::string> sent;
+    std::size_t conflicts = 0;
+    for (const std::string& line : requestsTo(server, "/pwsupdate/")) {
+        sent.push_back(queryValue(line, "dateutc"));
+        conflicts += line.find(quarterPast) != std::string::npos;
+    }
+    const std::vector<std::string> expected = expectedTimes();
+    ASSERT_GE(sent.size(), expected.size());
+    EXPECT_LE(sent.size(), expected.size() + 1);
+    EXPECT_EQ(std::vector<std::string>(sent.begin(), sent.begin() + RECORDS), expected);
+    EXPECT_GE(conflicts, static_cast<std::size_t>(RECORDS / 12));
+
+    const std::string json = runStatus({"--json"});
+    EXPECT_EQ(statusNumber(json, "pwsweather", "waiting"), 0) << json;
+    EXPECT_NE(json.find(R"({"destination":"pwsweather","upload":true,"lastAccepted":"20)"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("lastRefusal":"","refusedAt":"","stopped":false,"waiting":0,"failures":0)"),
+              std::string::npos)
+        << json;
+    EXPECT_NE(json.find(R"("lastRefusal":"HTTP 403: Forbidden: site not allowed","refusedAt":"20)"), std::string::npos)
+        << json;
+}
+
+TEST_F(Delivery, AServerThatNeverAnswersHoldsUpNoOtherNetworkAndNoStop)
+{
+    // PWSweather's answers come slowly enough that WOW's request hangs
+    // while its catch-up runs.
+    e2e::HttpTestServer server(dir, &certificate,
+                               R"({"/automaticreading": {"neverAnswer": true},)"
+                               R"( "/pwsupdate/pwsupdate.php": {"status": 200, "body": "success", "delayMs": 20}})");
+    configure("[wow]\nsite = 9f3a\nkey = 123456\nupload = on\nurl = " + server.url("/automaticreading")
+              + "\n[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
+              + "\n");
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out);
+    // WOW's request was out before PWSweather's last, and is unanswered
+    // still: well inside the transport's 30 s.
+    const std::vector<e2e::LoggedRequest> requests = server.requests();
+    std::size_t wow = requests.size(), lastPws = 0, pws = 0;
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        if (requests[i].line.find(" /automaticreading") != std::string::npos && wow == requests.size())
+            wow = i;
+        if (requests[i].line.find(" /pwsupdate/") != std::string::npos) {
+            lastPws = i;
+            ++pws;
+        }
+    }
+    EXPECT_LT(wow, lastPws);
+    EXPECT_GE(pws, static_cast<std::size_t>(RECORDS));
+    EXPECT_EQ(requestsTo(server, "/automaticreading").size(), 1u);
+    EXPECT_EQ(e2e::readFile(out).find("WOW: not delivered"), std::string::npos) << e2e::readFile(out);
+
+    // SIGTERM cuts the hanging request short.
+    service->signal(SIGTERM);
+    int code = -1;
+    EXPECT_TRUE(service->waitExit(&code, 10000)) << "still running 10 s after SIGTERM";
+    EXPECT_EQ(code, 0) << e2e::readFile(err);
+    delete service;
+    EXPECT_EQ(e2e::readFile(out).find("WOW: not delivered"), std::string::npos) << e2e::readFile(out);
+}
+
+// Half a minute: the first attempt after a failure comes 30 s later.
+TEST_F(Delivery, AfterAnOutageOfRefusedConnectionsThePastComesOnceInOrderAndACurrentNetworkGetsTheNewest)
+{
+    // Consoles whose clocks stand minutes before this machine's: each one
+    // started brings the archive its live observation of that minute.
+    simulator.stop();
+    const std::time_t now = std::time(nullptr) / 60 * 60;
+    auto consoleAt = [&](int minutesAgo) {
+        const std::time_t at = now - minutesAgo * 60;
+        std::tm local{};
+        localtime_r(&at, &local);
+        char clock[32];
+        std::strftime(clock, sizeof clock, "%Y-%m-%dT%H:%M", &local);
+        return std::make_unique<Simulator>(
+            dir, std::vector<std::string>{"--history=20", "--history-interval=5", "--live-interval=200",
+                                          "--upload-interval=0", "--clock-interval=0", std::string("--now=") + clock});
+    };
+    e2e::HttpTestServer server(dir, &certificate,
+                               R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success"},)"
+                               R"( "/api/v2/observation/update": {"status": 200, "body": "SUCCESS"}})");
+    configure("[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
+              + "\n[windy]\nstation = w1\npassword = pw\nupload = on\nurl = " + server.url("/api/v2/observation/update")
+              + "\n");
+    auto status = [&](const std::string& destination, const std::string& member) {
+        return statusNumber(runStatus({"--json"}), destination, member);
+    };
+
+    // Before: a console twenty minutes behind, its history all delivered.
+    std::unique_ptr<Simulator> console = consoleAt(20);
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out);
+    console->stop();
+    ASSERT_TRUE(e2e::waitUntil([&] { return status("pwsweather", "waiting") == 0; })) << runStatus({});
+    const std::size_t before = requestsTo(server, "/pwsupdate/").size();
+    EXPECT_TRUE(requestsTo(server, "/api/v2/").empty()) << "nothing current yet";
+
+    // The outage: nothing listens on the port, and three observations come.
+    server.stop();
+    long waiting = 0;
+    for (const int minutesAgo : {8, 4, 1}) {
+        console = consoleAt(minutesAgo);
+        ASSERT_TRUE(e2e::waitUntil([&] { return status("pwsweather", "waiting") == waiting + 1; }))
+            << runStatus({}) << e2e::readFile(out);
+        ++waiting;
+        console->stop();
+    }
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("Windy: not delivered: no answer") != std::string::npos; }))
+        << e2e::readFile(out);
+    const std::string during = runStatus({"--json"});
+    EXPECT_EQ(statusNumber(during, "pwsweather", "waiting"), 3) << during;
+    EXPECT_GE(statusNumber(during, "pwsweather", "failures"), 1) << during;
+    EXPECT_EQ(statusNumber(during, "windy", "waiting"), 1) << during;
+    EXPECT_GE(statusNumber(during, "windy", "failures"), 1) << during;
+    const std::string text = runStatus({});
+    EXPECT_NE(text.find("; 3 waiting; next attempt at "), std::string::npos) << text;
+    EXPECT_NE(text.find(" failed (no answer"), std::string::npos) << text;
+    EXPECT_NE(e2e::readFile(out).find("PWSweather: not delivered: no answer"), std::string::npos) << e2e::readFile(out);
+
+    // Back on the same port.
+    server.listenAgain();
+    ASSERT_TRUE(e2e::waitUntil([&] { return requestsTo(server, "/pwsupdate/").size() >= before + 3
+                                            && !requestsTo(server, "/api/v2/").empty(); }, 120000))
+        << e2e::readFile(out);
+    ASSERT_TRUE(e2e::waitUntil([&] { return status("pwsweather", "failures") == 0 && status("windy", "failures") == 0; }))
+        << runStatus({});
+    const std::string after = runStatus({"--json"});
+    stop(service);
+
+    const std::vector<std::string> pws = requestsTo(server, "/pwsupdate/");
+    std::vector<std::string> sent;
+    for (std::size_t i = before; i < pws.size(); ++i)
+        sent.push_back(queryValue(pws[i], "dateutc"));
+    EXPECT_EQ(sent, (std::vector<std::string>{queryTime(now - 8 * 60, '+'), queryTime(now - 4 * 60, '+'),
+                                              queryTime(now - 60, '+')}));
+    const std::vector<std::string> windy = requestsTo(server, "/api/v2/");
+    ASSERT_EQ(windy.size(), 1u);
+    EXPECT_EQ(queryValue(windy[0], "time"), queryTime(now - 60, 'T') + "Z") << windy[0];
+    const std::string log = e2e::readFile(out);
+    EXPECT_EQ(occurrences(log, "Windy: 2 observations from "), 1u) << log;
+    EXPECT_NE(log.find(" not sent: the service takes current observations only"), std::string::npos) << log;
+    EXPECT_NE(log.find("PWSweather: delivered again after failing"), std::string::npos) << log;
+    EXPECT_EQ(statusNumber(after, "pwsweather", "waiting"), 0) << after;
+    EXPECT_EQ(statusNumber(after, "windy", "waiting"), 0) << after;
+    EXPECT_NE(after.find(R"("failures":0,"lastFailure":"","nextAttempt":"")"), std::string::npos) << after;
 }
 
 } // namespace
