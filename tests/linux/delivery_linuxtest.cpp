@@ -141,6 +141,18 @@ protected:
         delete service;
     }
 
+    void configureWowAndPwsweather(const e2e::HttpTestServer& server)
+    {
+        configure("[wow]\nsite = 9f3a\nkey = 123456\nupload = on\nurl = " + server.url("/automaticreading")
+                  + "\n[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = "
+                  + server.url("/pwsupdate/pwsupdate.php") + "\n");
+    }
+
+    bool waitForLog(const std::string& text, int timeoutMs = e2e::DEADLINE_MS)
+    {
+        return e2e::waitUntil([&] { return e2e::readFile(out).find(text) != std::string::npos; }, timeoutMs);
+    }
+
     // The records of the console's first download, oldest first.
     // `aerovane status` with `options`, while no service runs or while one does.
     std::string runStatus(const std::vector<std::string>& options)
@@ -364,14 +376,10 @@ TEST_F(Delivery, AForbiddenStationStopsItsNetworkButAConflictIsAnObservationTheS
                                R"( "/pwsupdate/pwsupdate.php": {"status": 200, "body": "success",)"
                                R"(   "answers": [{"contains": ")" + quarterPast
                                    + R"(", "status": 409, "body": "ERROR: duplicate observation"}]}})");
-    configure("[wow]\nsite = 9f3a\nkey = 123456\nupload = on\nurl = " + server.url("/automaticreading")
-              + "\n[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
-              + "\n");
+    configureWowAndPwsweather(server);
     Process* service = start();
-    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
-        << e2e::readFile(out);
-    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("WOW: refused") != std::string::npos; }))
-        << e2e::readFile(out);
+    ASSERT_TRUE(waitForLog("PWSweather: caught up")) << e2e::readFile(out);
+    ASSERT_TRUE(waitForLog("WOW: refused")) << e2e::readFile(out);
     stop(service);
     const std::string log = e2e::readFile(out);
     EXPECT_NE(log.find("WOW: refused: HTTP 403: Forbidden: site not allowed; nothing more is sent until [wow]"),
@@ -411,12 +419,9 @@ TEST_F(Delivery, AServerThatNeverAnswersHoldsUpNoOtherNetworkAndNoStop)
     e2e::HttpTestServer server(dir, &certificate,
                                R"({"/automaticreading": {"neverAnswer": true},)"
                                R"( "/pwsupdate/pwsupdate.php": {"status": 200, "body": "success", "delayMs": 20}})");
-    configure("[wow]\nsite = 9f3a\nkey = 123456\nupload = on\nurl = " + server.url("/automaticreading")
-              + "\n[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
-              + "\n");
+    configureWowAndPwsweather(server);
     Process* service = start();
-    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
-        << e2e::readFile(out);
+    ASSERT_TRUE(waitForLog("PWSweather: caught up")) << e2e::readFile(out);
     // WOW's request was out before PWSweather's last, and is unanswered
     // still: well inside the transport's 30 s.
     const std::vector<e2e::LoggedRequest> requests = server.requests();
@@ -473,8 +478,7 @@ TEST_F(Delivery, AfterAnOutageOfRefusedConnectionsThePastComesOnceInOrderAndACur
     // Before: a console twenty minutes behind, its history all delivered.
     std::unique_ptr<Simulator> console = consoleAt(20);
     Process* service = start();
-    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
-        << e2e::readFile(out);
+    ASSERT_TRUE(waitForLog("PWSweather: caught up")) << e2e::readFile(out);
     console->stop();
     ASSERT_TRUE(e2e::waitUntil([&] { return status("pwsweather", "waiting") == 0; })) << runStatus({});
     const std::size_t before = requestsTo(server, "/pwsupdate/").size();
@@ -490,8 +494,7 @@ TEST_F(Delivery, AfterAnOutageOfRefusedConnectionsThePastComesOnceInOrderAndACur
         ++waiting;
         console->stop();
     }
-    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("Windy: not delivered: no answer") != std::string::npos; }))
-        << e2e::readFile(out);
+    ASSERT_TRUE(waitForLog("Windy: not delivered: no answer")) << e2e::readFile(out);
     const std::string during = runStatus({"--json"});
     EXPECT_EQ(statusNumber(during, "pwsweather", "waiting"), 3) << during;
     EXPECT_GE(statusNumber(during, "pwsweather", "failures"), 1) << during;
