@@ -377,10 +377,11 @@ TEST_F(Delivery, AForbiddenStationStopsItsNetworkButAConflictIsAnObservationTheS
                                R"(   "answers": [{"contains": ")" + quarterPast
                                    + R"(", "status": 409, "body": "ERROR: duplicate observation"}]}})");
     configureWowAndPwsweather(server);
-    Process* service = start();
+    // Killed by its destructor when a check ends the test early.
+    std::unique_ptr<Process> service(start());
     ASSERT_TRUE(waitForLog("PWSweather: caught up")) << e2e::readFile(out);
     ASSERT_TRUE(waitForLog("WOW: refused")) << e2e::readFile(out);
-    stop(service);
+    stop(service.release());
     const std::string log = e2e::readFile(out);
     EXPECT_NE(log.find("WOW: refused: HTTP 403: Forbidden: site not allowed; nothing more is sent until [wow]"),
               std::string::npos)
@@ -420,7 +421,7 @@ TEST_F(Delivery, AServerThatNeverAnswersHoldsUpNoOtherNetworkAndNoStop)
                                R"({"/automaticreading": {"neverAnswer": true},)"
                                R"( "/pwsupdate/pwsupdate.php": {"status": 200, "body": "success", "delayMs": 20}})");
     configureWowAndPwsweather(server);
-    Process* service = start();
+    std::unique_ptr<Process> service(start());
     ASSERT_TRUE(waitForLog("PWSweather: caught up")) << e2e::readFile(out);
     // WOW's request was out before PWSweather's last, and is unanswered
     // still: well inside the transport's 30 s.
@@ -444,7 +445,6 @@ TEST_F(Delivery, AServerThatNeverAnswersHoldsUpNoOtherNetworkAndNoStop)
     int code = -1;
     EXPECT_TRUE(service->waitExit(&code, 10000)) << "still running 10 s after SIGTERM";
     EXPECT_EQ(code, 0) << e2e::readFile(err);
-    delete service;
     EXPECT_EQ(e2e::readFile(out).find("WOW: not delivered"), std::string::npos) << e2e::readFile(out);
 }
 
@@ -477,7 +477,7 @@ TEST_F(Delivery, AfterAnOutageOfRefusedConnectionsThePastComesOnceInOrderAndACur
 
     // Before: a console twenty minutes behind, its history all delivered.
     std::unique_ptr<Simulator> console = consoleAt(20);
-    Process* service = start();
+    std::unique_ptr<Process> service(start());
     ASSERT_TRUE(waitForLog("PWSweather: caught up")) << e2e::readFile(out);
     console->stop();
     ASSERT_TRUE(e2e::waitUntil([&] { return status("pwsweather", "waiting") == 0; })) << runStatus({});
@@ -513,7 +513,7 @@ TEST_F(Delivery, AfterAnOutageOfRefusedConnectionsThePastComesOnceInOrderAndACur
     ASSERT_TRUE(e2e::waitUntil([&] { return status("pwsweather", "failures") == 0 && status("windy", "failures") == 0; }))
         << runStatus({});
     const std::string after = runStatus({"--json"});
-    stop(service);
+    stop(service.release());
 
     const std::vector<std::string> pws = requestsTo(server, "/pwsupdate/");
     std::vector<std::string> sent;
