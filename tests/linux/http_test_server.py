@@ -11,10 +11,10 @@ test may change the answers while the server runs:
 A route whose path ends in "*" takes every path that starts with the rest
 (an exact path goes first). "body" is repeated up to "bodyBytes" when that
 is given; "delayMs" waits before answering; "holdWhile" names a file, and
-the answer waits while that file exists; "neverAnswer" keeps the connection open and silent;
-"reset" closes the server's side and then resets the connection without
-reading the body. A path
-without a route gets 404. The query is not part of the path matched.
+the answer waits while that file exists; "neverAnswer" keeps the connection
+open and silent; "reset" closes the server's side and then resets the
+connection without reading the body. A path without a route gets 404. The
+query is not part of the path matched.
 "answers" lists answers of their own for some requests of a path: the
 first whose "contains" is in the request's target or body overrides the
 route's members with its own:
