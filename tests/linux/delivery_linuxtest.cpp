@@ -344,9 +344,10 @@ TEST_F(Delivery, AServiceThatFailsIsTriedAgainLaterAndThenCaughtUpWithNothingLos
     // Meanwhile status tells the failure and what waits.
     const std::string status = runStatus({});
     // The console's records wait, and its live observation when it came.
-    const std::string head = "pwsweather: on; nothing accepted yet; ";
-    ASSERT_EQ(status.rfind(head, 0), 0u) << status;
-    const long waiting = std::stol(status.substr(head.size()));
+    const std::string head = "\npwsweather: on; nothing accepted yet; ";
+    const std::size_t row = status.find(head);
+    ASSERT_NE(row, std::string::npos) << status;
+    const long waiting = std::stol(status.substr(row + head.size()));
     EXPECT_TRUE(waiting == RECORDS || waiting == RECORDS + 1) << status;
     EXPECT_NE(status.find(" after 1 failed (HTTP 503: busy)"), std::string::npos) << status;
     server.setRoutes(R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success"}})");
