@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/process_linux.h"
+#include "tests/support/test_servers_linux.h"
 #include "tests/upload/loopback_server.h"
 
 namespace {
@@ -193,8 +194,12 @@ protected:
 TEST_F(Notify, ReadyOnceTheArchiveIsOpenThenStatusAndWatchdogUntilTheStop)
 {
     loopback::Server weathercloud({loopback::Act{"HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n200"}});
-    e2e::writeFile(config, "[weathercloud]\nstation = 0123abcd\nkey = key\nupload = on\nhost = 127.0.0.1:"
-                               + std::to_string(weathercloud.port()) + "\n");
+    // A network caught up slowly enough to be seen catching up.
+    e2e::HttpTestServer pwsweather(dir, nullptr,
+                                   R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success", "delayMs": 100}})");
+    e2e::writeFile(config, "[clock]\nsync = never\n[weathercloud]\nstation = 0123abcd\nkey = key\nupload = on\nhost = 127.0.0.1:"
+                               + std::to_string(weathercloud.port()) + "\n[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = "
+                               + pwsweather.url("/pwsupdate/pwsupdate.php", "127.0.0.1") + "\n");
     Simulator simulator(dir, {"--history=50", "--history-interval=5", "--upload-interval=1000", "--seed=51"});
     Process* service = startService(simulator);
 
@@ -208,6 +213,15 @@ TEST_F(Notify, ReadyOnceTheArchiveIsOpenThenStatusAndWatchdogUntilTheStop)
         [&] { return notify.statusSays({"console connected", "archive: 50 console records"}); }));
     EXPECT_TRUE(e2e::waitUntil([&] { return notify.statusSays({"; Weathercloud accepted at "}); }))
         << e2e::readFile(out);
+    EXPECT_TRUE(e2e::waitUntil([&] { return notify.statusSays({"; PWSweather accepted ", ", catching up: "}); }))
+        << e2e::readFile(out);
+    EXPECT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out);
+    EXPECT_TRUE(e2e::waitUntil([&] {
+        const std::vector<Heard> statuses = notify.lines("STATUS=");
+        return !statuses.empty() && statuses.back().line.find("; PWSweather accepted at ") != std::string::npos
+            && statuses.back().line.find("catching up") == std::string::npos;
+    })) << e2e::readFile(out);
     EXPECT_TRUE(e2e::waitUntil([&] { return petsKeptComing(notify, ready.at, PETS_TO_SEE); }, 60000))
         << petsKeptComing(notify, ready.at, PETS_TO_SEE).message();
     // Only what changed is sent, at most once a second.
