@@ -51,7 +51,7 @@ fi
 [ "$(dpkg-deb --ctrl-tarfile "$deb" | tar -xOf - ./conffiles)" = /etc/aerovane.conf ] || fail "its conffiles"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends" >>"$log"
-for library in libhidapi-hidraw0 libsqlite3-0 libcurl4 libc6; do
+for library in libhidapi-hidraw0 libsqlite3-0 libcurl4 libmosquitto1 libc6; do
   case $depends in *"$library "*) ;; *) fail "no dependency on $library" ;; esac
 done
 

@@ -11,7 +11,7 @@ cross_setup() {
   for arch in "$@"; do
     [ "$arch" = "$(dpkg --print-architecture)" ] && continue
     dpkg --print-foreign-architectures | grep -qx "$arch" || $sudo dpkg --add-architecture "$arch"
-    cross="$cross crossbuild-essential-$arch libhidapi-dev:$arch libsqlite3-dev:$arch libsystemd-dev:$arch libcurl4-openssl-dev:$arch"
+    cross="$cross crossbuild-essential-$arch libhidapi-dev:$arch libsqlite3-dev:$arch libsystemd-dev:$arch libcurl4-openssl-dev:$arch libmosquitto-dev:$arch"
     # libstdc++6 and libgcc-s1 of that architecture, which dpkg-shlibdeps
     # reads (the cross toolchain's own copies are not searched); pkgconf of
     # that architecture brings its TRIPLET-pkg-config.

@@ -29,6 +29,9 @@ packages="$packages libsystemd-dev pkgconf"
 # libcurl (OpenSSL flavour), the service's HTTPS to the weather networks with
 # certificate checks; openssl, which makes the tests' private authority.
 packages="$packages libcurl4-openssl-dev openssl"
+# libmosquitto, the service's MQTT client for home-automation hubs; the
+# mosquitto broker and its clients (mosquitto_passwd), the tests' broker.
+packages="$packages libmosquitto-dev mosquitto mosquitto-clients"
 # systemd-analyze, which checks the service's unit and scores its sandbox
 # offline (no running systemd needed).
 packages="$packages systemd"
