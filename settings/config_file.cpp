@@ -13,7 +13,7 @@ namespace {
 const char* const SERVICE_SECTIONS[UPLOAD_SERVICE_COUNT] = {"wunderground", "weathercloud"};
 const wchar_t* const HOST_OPTIONS[UPLOAD_SERVICE_COUNT] = {L"--wu-host=", L"--wc-host="};
 
-enum class Section { none, units, service, archive, report, clock, network, tls };
+enum class Section { none, units, service, archive, report, clock, network, tls, mqtt };
 
 struct Place {
     Section section;
@@ -191,6 +191,10 @@ int readSection(std::string_view text, Place& place, int line, ConfigError& erro
                       SERVICE_WEATHER_UNDERGROUND};
         return 1;
     }
+    if (name == "mqtt") {
+        place = Place{Section::mqtt, SERVICE_WEATHER_UNDERGROUND};
+        return 1;
+    }
     Network network = Network::pwsweather;
     if (networkOfSection(name, network)) {
         place = Place{Section::network, SERVICE_WEATHER_UNDERGROUND, network};
@@ -235,9 +239,14 @@ int readLine(std::string_view raw, Place& place, AppConfig& config, int line, Co
         return readReportLine(key, value, config, line, error);
     case Section::clock:
         return readClockLine(key, value, config, line, error);
-    case Section::network: {
+    case Section::network:
+    case Section::mqtt: {
         std::string why;
-        if (readNetworkLine(place.network, key, value, config.networks[static_cast<std::size_t>(place.network)], why))
+        const int taken = place.section == Section::mqtt
+                              ? readMqttLine(key, value, config.mqtt, why)
+                              : readNetworkLine(place.network, key, value,
+                                                config.networks[static_cast<std::size_t>(place.network)], why);
+        if (taken)
             return 1;
         // The value is not shown: secrets and urls with keys in them go
         // to the journal otherwise.
@@ -305,5 +314,5 @@ bool configHoldsKey(const AppConfig& config)
     for (const NetworkConfig& network : config.networks)
         if (!network.secret.empty())
             return true;
-    return false;
+    return !config.mqtt.password.empty();
 }

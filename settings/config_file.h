@@ -24,7 +24,7 @@
 //   sync = auto             ; set the console's clock: auto (only while this
 //                           ; machine's clock is synchronised), always, never
 //   and the networks the service delivers to itself, with [tls]
-//   (settings/network_config.h)
+//   (settings/network_config.h), and [mqtt] (settings/mqtt_config.h)
 #pragma once
 
 #include <string>
@@ -32,6 +32,7 @@
 #include <cstddef>
 
 #include "readings/units.h"
+#include "settings/mqtt_config.h"
 #include "settings/network_config.h"
 #include "upload/upload_hosts.h"
 #include "upload/upload_requests.h"
@@ -66,6 +67,7 @@ struct AppConfig {
     ClockSync clockSync; // default whenSynchronised
     NetworkConfig networks[NETWORK_COUNT]; // indexed by Network
     std::string tlsCaFile; // empty: the system's authorities only
+    MqttConfig mqtt;
 };
 
 struct ConfigError {

@@ -30,3 +30,27 @@ bool readUrl(std::string_view value, std::string& out)
     out = std::string(value);
     return true;
 }
+
+bool readText(std::string_view value, std::string& out)
+{
+    if (value.empty() || value.size() > 256 || holdsControlCharacter(value))
+        return false;
+    out = std::string(value);
+    return true;
+}
+
+bool readNumber(std::string_view value, int low, int high, int& out)
+{
+    if (value.empty() || value.size() > 6)
+        return false;
+    int number = 0;
+    for (char c : value) {
+        if (c < '0' || c > '9')
+            return false;
+        number = number * 10 + (c - '0');
+    }
+    if (number < low || number > high)
+        return false;
+    out = number;
+    return true;
+}

@@ -21,33 +21,6 @@ const Names NAMES[NETWORK_COUNT] = {
     {"CWOP", "cwop", "callsign", "passcode"},
 };
 
-constexpr std::size_t TEXT_LIMIT = 256;
-
-// Text as it will be sent: not empty, bounded, no control characters.
-bool readText(std::string_view value, std::string& out)
-{
-    if (value.empty() || value.size() > TEXT_LIMIT || holdsControlCharacter(value))
-        return false;
-    out = std::string(value);
-    return true;
-}
-
-bool readNumber(std::string_view value, int low, int high, int& out)
-{
-    if (value.empty() || value.size() > 6)
-        return false;
-    int number = 0;
-    for (char c : value) {
-        if (c < '0' || c > '9')
-            return false;
-        number = number * 10 + (c - '0');
-    }
-    if (number < low || number > high)
-        return false;
-    out = number;
-    return true;
-}
-
 // Decimal degrees within +-limit.
 bool readDegrees(std::string_view value, double limit, double& out)
 {

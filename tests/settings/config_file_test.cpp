@@ -138,6 +138,17 @@ TEST(ConfigFile, MalformedLinesNameTheirLineAndChangeNothing)
         {"[cwop]\npasscode = " + std::string(300, '1') + "\n", 2, "1 to 256 bytes"},
         {"[tls]\nca-file =\n", 2, "missing"},
         {"[tls]\ncert = x\n", 2, "unknown key \"cert\""},
+        {"[mqtt]\nhost = mqtt://hub\n", 2, "without blanks"},
+        {"[mqtt]\nhost = hub.lan\nport = 0\n", 3, "1 to 65535"},
+        {"[mqtt]\nport = 65536\n", 2, "1 to 65535"},
+        {"[mqtt]\ntopic = home/+/weather\n", 2, "without +, #"},
+        {"[mqtt]\ntopic = home/#\n", 2, "without +, #"},
+        {"[mqtt]\ntopic = home//weather\n", 2, "empty levels"},
+        {"[mqtt]\ntopic = /weather\n", 2, "empty levels"},
+        {"[mqtt]\ndiscovery-prefix = homeassistant/\n", 2, "empty levels"},
+        {"[mqtt]\ntls = maybe\n", 2, "on or off"},
+        {"[mqtt]\nretain = always\n", 2, "on or off"},
+        {"[mqtt]\nqos = 2\n", 2, "unknown key \"qos\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.substr(0, 40));
@@ -188,6 +199,40 @@ TEST(ConfigFile, ReadsTheNetworksTheServiceDeliversToItself)
     EXPECT_TRUE(configHoldsKey(config));
 }
 
+TEST(ConfigFile, ReadsTheBrokerOnlyWhenAHostIsGiven)
+{
+    AppConfig config;
+    ConfigError error;
+    ASSERT_EQ(parse("[mqtt]\nport = 8883\n", config, error), 1) << error.message;
+    EXPECT_TRUE(config.mqtt.host.empty());
+    ASSERT_EQ(parse("[mqtt]\nhost = hub.lan\n", config, error), 1) << error.message;
+    const MqttConfig& defaults = config.mqtt;
+    EXPECT_EQ(defaults.host, "hub.lan");
+    EXPECT_EQ(defaults.port, 1883); // not 8883 by itself, even with TLS
+    EXPECT_FALSE(defaults.tls);
+    EXPECT_EQ(defaults.topic, "aerovane");
+    EXPECT_TRUE(defaults.discovery);
+    EXPECT_EQ(defaults.discoveryPrefix, "homeassistant");
+    EXPECT_TRUE(defaults.retain);
+    EXPECT_FALSE(configHoldsKey(config));
+    ASSERT_EQ(parse("[mqtt]\nhost = 192.168.1.5\nport = 8883\nuser = station\npassword = p w\ntls = on\n"
+                    "topic = home/weather\ndiscovery = off\ndiscovery-prefix = ha\nretain = off\n",
+                    config, error),
+              1)
+        << error.message;
+    const MqttConfig& mqtt = config.mqtt;
+    EXPECT_EQ(mqtt.host, "192.168.1.5");
+    EXPECT_EQ(mqtt.port, 8883);
+    EXPECT_EQ(mqtt.user, "station");
+    EXPECT_EQ(mqtt.password, "p w");
+    EXPECT_TRUE(mqtt.tls);
+    EXPECT_EQ(mqtt.topic, "home/weather");
+    EXPECT_FALSE(mqtt.discovery);
+    EXPECT_EQ(mqtt.discoveryPrefix, "ha");
+    EXPECT_FALSE(mqtt.retain);
+    EXPECT_TRUE(configHoldsKey(config));
+}
+
 TEST(ConfigFile, TheKeyIsNeverRepeatedInAMessage)
 {
     AppConfig config;
@@ -198,6 +243,8 @@ TEST(ConfigFile, TheKeyIsNeverRepeatedInAMessage)
     EXPECT_EQ(std::string(error.message).find("secret"), std::string::npos);
     ASSERT_EQ(parse("[windy]\npassword = s\x01" "ecret\n", config, error), 0);
     EXPECT_EQ(std::string(error.message).find("ecret"), std::string::npos) << error.message;
+    ASSERT_EQ(parse("[mqtt]\npassword = " + std::string(300, 's') + "\n", config, error), 0);
+    EXPECT_EQ(std::string(error.message).find("sss"), std::string::npos) << error.message;
     ASSERT_EQ(parse("[openweathermap]\nurl = https://h/?appid=secret key\n", config, error), 0);
     EXPECT_EQ(std::string(error.message).find("secret"), std::string::npos) << error.message;
 }

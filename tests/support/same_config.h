@@ -26,6 +26,12 @@ inline bool sameConfig(const AppConfig& a, const AppConfig& b)
             || x.longitudeGiven != y.longitudeGiven)
             return false;
     }
+    const MqttConfig& m = a.mqtt;
+    const MqttConfig& n = b.mqtt;
+    if (m.host != n.host || m.port != n.port || m.user != n.user || m.password != n.password || m.tls != n.tls
+        || m.topic != n.topic || m.discovery != n.discovery || m.discoveryPrefix != n.discoveryPrefix
+        || m.retain != n.retain)
+        return false;
     return a.tlsCaFile == b.tlsCaFile && a.archivePath == b.archivePath && a.reportFolder == b.reportFolder
         && a.reportEveryMinutes == b.reportEveryMinutes && a.clockSync == b.clockSync;
 }
