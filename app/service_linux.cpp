@@ -20,6 +20,7 @@
 #include "readings/record_time.h"
 #include "readings/station_fields.h"
 #include "settings/data_paths_linux.h"
+#include "upload/mqtt_publishing_linux.h"
 #include "upload/network_delivery_linux.h"
 #include "upload/upload_service_linux.h"
 
@@ -44,8 +45,10 @@ void onMessage(void*, unsigned message, std::intptr_t lParam)
 {
     uploadOnMessage(message, lParam);
     noteDownloadMessage(download, message, lParam);
-    if (message == WM_LIVE_RECORD && lParam != 0)
+    if (message == WM_LIVE_RECORD && lParam != 0) {
         keeper.storeLive(reinterpret_cast<const std::uint8_t*>(lParam));
+        publishLiveObservation(reinterpret_cast<const std::uint8_t*>(lParam));
+    }
 }
 
 void onNote(void*, bool problem, const char* text)
@@ -214,12 +217,14 @@ int runService(const CliOptions& options, const AppConfig& config)
         keeper.stop();
         return EXIT_REFUSED;
     }
+    startMqttPublishing(config);
     if (!startStationLink(options.consolePath.c_str(), nullptr, 0, historyWanted,
                           LinkEvents{onConnection, onMessage, nullptr, onNote})) {
         printProgramNote(LogLevel::error, "cannot start the reader");
         stopUploads();
         keeper.stop();
         stopNetworkDelivery();
+        stopMqttPublishing();
         return EXIT_REFUSED;
     }
     Clock::time_point nextDownload = Clock::now();
@@ -264,6 +269,7 @@ int runService(const CliOptions& options, const AppConfig& config)
     // The archive rings the deliveries: it stops first.
     keeper.stop();
     stopNetworkDelivery();
+    stopMqttPublishing();
     printProgramNote(LogLevel::info, "service stopped");
     return EXIT_DONE;
 }

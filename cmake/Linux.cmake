@@ -15,11 +15,13 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(SYSTEMD REQUIRED IMPORTED_TARGET libsystemd)
 # HTTP(S) to the weather networks, with certificate checks.
 pkg_check_modules(CURL REQUIRED IMPORTED_TARGET libcurl)
+# MQTT to a home-automation hub's broker.
+pkg_check_modules(MOSQUITTO REQUIRED IMPORTED_TARGET libmosquitto)
 
 add_library(aerovane_linux STATIC ${LINUX_SHELL_SOURCES})
 target_include_directories(aerovane_linux PUBLIC ${HIDAPI_INCLUDE_DIR})
 target_link_libraries(aerovane_linux PUBLIC aerovane_core aerovane_archive ${HIDAPI_HIDRAW_LIBRARY} Threads::Threads)
-target_link_libraries(aerovane_linux PRIVATE PkgConfig::SYSTEMD PkgConfig::CURL)
+target_link_libraries(aerovane_linux PRIVATE PkgConfig::SYSTEMD PkgConfig::CURL PkgConfig::MOSQUITTO)
 aerovane_warnings(aerovane_linux)
 
 add_executable(aerovane ${CMAKE_SOURCE_DIR}/app/main_linux.cpp)
@@ -54,7 +56,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/docs/man/aerovane.conf.5 DESTINATION ${CMAKE_I
 if(AEROVANE_TESTS)
   file(GLOB LINUX_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/linux/*_linuxtest.cpp)
   add_library(linux_test_support OBJECT ${CMAKE_SOURCE_DIR}/tests/support/process_linux.cpp
-              ${CMAKE_SOURCE_DIR}/tests/support/test_servers_linux.cpp)
+              ${CMAKE_SOURCE_DIR}/tests/support/test_servers_linux.cpp
+              ${CMAKE_SOURCE_DIR}/tests/support/mqtt_broker_linux.cpp)
   target_link_libraries(linux_test_support PUBLIC aerovane_core gtest)
   target_compile_definitions(linux_test_support PUBLIC AEROVANE_BINARY="$<TARGET_FILE:aerovane>"
                              AEROVANE_SIM_BINARY="$<TARGET_FILE:aerovane-sim>" AEROVANE_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

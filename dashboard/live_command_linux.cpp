@@ -1,13 +1,13 @@
 #include "dashboard/live_command_linux.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/exit_codes.h"
 #include "app/stop_signal_linux.h"
 #include "dashboard/live_json.h"
 #include "dashboard/live_line.h"
+#include "dashboard/live_record.h"
 #include "link/messages.h"
 #include "link/station_link_linux.h"
 #include "readings/local_zone_linux.h"
@@ -17,8 +17,6 @@
 
 namespace {
 
-// The dashboard reads the first 255 bytes of a live record; so does this.
-constexpr std::size_t LIVE_COPY_SIZE = 255;
 constexpr int LIVE_OWNER_LOOK_MS = 200;
 
 struct LiveContext {
@@ -27,11 +25,8 @@ struct LiveContext {
 
 void printObservation(const LiveContext& live, const std::uint8_t* record)
 {
-    char copy[LIVE_COPY_SIZE];
-    std::memcpy(copy, record, LIVE_COPY_SIZE);
-    copy[LIVE_COPY_SIZE - 1] = '\0';
     static StationFields fields;
-    parseStationRecord(copy, sizeof copy, fields);
+    parseLiveRecord(record, fields);
     const UnitSettings units = currentUnitSettings();
     const std::string line = live.json ? observationJsonLine(fields, units, localUtcOffset) : observationLine(fields, units);
     std::fwrite(line.data(), 1, line.size(), stdout);

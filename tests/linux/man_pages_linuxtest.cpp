@@ -350,7 +350,8 @@ TEST(ManPages, EveryKeyTheParserTakesIsDocumented)
 {
     std::set<std::string> candidates;
     const std::regex literal(R"re("([A-Za-z][A-Za-z0-9_-]*)")re");
-    for (const char* source : {"/settings/config_file.cpp", "/settings/unit_names.cpp", "/settings/network_config.cpp"}) {
+    for (const char* source : {"/settings/config_file.cpp", "/settings/unit_names.cpp", "/settings/network_config.cpp",
+                               "/settings/mqtt_config.cpp"}) {
         const std::string text = e2e::readFile(std::string(AEROVANE_SOURCE_DIR) + source);
         for (auto it = std::sregex_iterator(text.begin(), text.end(), literal); it != std::sregex_iterator(); ++it)
             candidates.insert((*it)[1]);
