@@ -74,12 +74,12 @@ void onConnect(mosquitto* client, void* context, int rc)
     mosquitto_publish(client, nullptr, state.statusTopic.c_str(), 6, "online", 1, true);
     state.publishDiscovery();
     mosquitto_subscribe(client, nullptr, state.hubStatusTopic.c_str(), 1);
+    bool tell = false;
     bool again = false;
-    bool first = false;
     {
         std::lock_guard<std::mutex> guard(state.lock);
-        first = !state.everConnected;
-        again = state.lossTold;
+        tell = !state.everConnected || state.lossTold;
+        again = state.everConnected;
         state.connected = true;
         state.everConnected = true;
         state.lossTold = false;
@@ -88,7 +88,7 @@ void onConnect(mosquitto* client, void* context, int rc)
         // library; the count starts afresh.
         state.inFlight = 0;
     }
-    if (first || again)
+    if (tell)
         printServiceLog("MQTT: connected to the broker at " + state.where + (again ? " again" : ""));
     state.sendPending();
 }
