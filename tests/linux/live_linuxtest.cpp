@@ -16,6 +16,7 @@
 #include "dashboard/live_line.h"
 #include "link/station_link_linux.h"
 #include "readings/local_zone_linux.h"
+#include "tests/support/configured_units.h"
 #include "tests/support/process_linux.h"
 
 namespace {
@@ -24,15 +25,8 @@ using e2e::Process;
 using e2e::Simulator;
 using e2e::TempDir;
 
-constexpr UnitSettings CONFIGURED = {TEMPERATURE_FAHRENHEIT, RAIN_INCHES, PRESSURE_INHG,
-                                     WIND_MPH,               PRESSURE_ABSOLUTE, DIRECTION_DEGREES};
-const char* const CONFIG = "[units]\n"
-                           "temperature = \u00B0F\n"
-                           "rain = in\n"
-                           "pressure = inHg\n"
-                           "wind = mph\n"
-                           "pressureType = Abs\n"
-                           "direction = 360\u00B0\n";
+const UnitSettings CONFIGURED = CONFIGURED_UNITS;
+const char* const CONFIG = CONFIGURED_UNITS_SECTION;
 
 // The observations the simulator finished sending, as its log has them.
 std::vector<std::string> sentObservations(const Simulator& simulator)

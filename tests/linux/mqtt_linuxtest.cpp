@@ -17,6 +17,7 @@
 #include "readings/local_zone_linux.h"
 #include "readings/station_fields.h"
 #include "tests/support/mqtt_broker_linux.h"
+#include "tests/support/configured_units.h"
 #include "tests/support/process_linux.h"
 #include "tests/support/test_servers_linux.h"
 
@@ -28,15 +29,8 @@ using e2e::Process;
 using e2e::Simulator;
 using e2e::TempDir;
 
-constexpr UnitSettings CONFIGURED = {TEMPERATURE_FAHRENHEIT, RAIN_INCHES, PRESSURE_INHG,
-                                     WIND_MPH,               PRESSURE_ABSOLUTE, DIRECTION_DEGREES};
-const char* const UNITS = "[units]\n"
-                          "temperature = \u00B0F\n"
-                          "rain = in\n"
-                          "pressure = inHg\n"
-                          "wind = mph\n"
-                          "pressureType = Abs\n"
-                          "direction = 360\u00B0\n";
+const UnitSettings CONFIGURED = CONFIGURED_UNITS;
+const char* const UNITS = CONFIGURED_UNITS_SECTION;
 const char* const QUIET = "--upload-interval=0";
 
 std::string mqttSection(const MqttBroker& broker, const std::string& more = "")
