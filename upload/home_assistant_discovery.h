@@ -18,7 +18,9 @@ struct DiscoveryDevice {
     int expireAfterSeconds;    // a few live intervals: the sensors go unknown when the state stops
 };
 
-// "<prefix>/device/aerovane_<id>/config".
+// "<prefix>/device/aerovane_<id>/config". Home Assistant takes only
+// [a-zA-Z0-9_-] in that level, so any other byte of the id becomes '_' there
+// (the ids inside the message keep the id as it is).
 std::string discoveryTopic(const DiscoveryDevice& device);
 
 // The discovery message's JSON: the device block, the origin block, the
