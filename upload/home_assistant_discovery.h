@@ -15,7 +15,7 @@ struct DiscoveryDevice {
     std::string baseTopic;     // [mqtt] topic: "<baseTopic>/state", "<baseTopic>/status"
     std::string prefix;        // [mqtt] discovery-prefix
     std::string release;       // the program's version, the device's sw_version
-    int expireAfterSeconds;    // a few live intervals: the sensors go unknown when the state stops
+    int expireAfterSeconds;    // a few live intervals: the sensors go unavailable when the state stops; 0 never
 };
 
 // "<prefix>/device/aerovane_<id>/config". Home Assistant takes only
