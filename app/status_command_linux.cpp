@@ -8,6 +8,7 @@
 #include "app/exit_codes.h"
 #include "archive/archive_refusal.h"
 #include "archive/outbox.h"
+#include "readings/json_string.h"
 #include "settings/data_paths_linux.h"
 #include "upload/network_traits.h"
 #include "upload/upload_url.h"
@@ -70,24 +71,6 @@ std::string utcText(std::int64_t second)
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
     return text;
-}
-
-void appendJsonString(std::string& out, const std::string& text)
-{
-    out += '"';
-    for (unsigned char c : text) {
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", c);
-            out += escape;
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    out += '"';
 }
 
 std::string jsonOf(const Row& row)

@@ -15,10 +15,12 @@ struct DiscoveryDevice {
     std::string baseTopic;     // [mqtt] topic: "<baseTopic>/state", "<baseTopic>/status"
     std::string prefix;        // [mqtt] discovery-prefix
     std::string release;       // the program's version, the device's sw_version
-    int expireAfterSeconds;    // a few live intervals: the sensors go unknown when the state stops
+    int expireAfterSeconds;    // a few live intervals: the sensors go unavailable when the state stops; 0 never
 };
 
-// "<prefix>/device/aerovane_<id>/config".
+// "<prefix>/device/aerovane_<id>/config". Home Assistant takes only
+// [a-zA-Z0-9_-] in that level, so any other byte of the id becomes '_' there
+// (the ids inside the message keep the id as it is).
 std::string discoveryTopic(const DiscoveryDevice& device);
 
 // The discovery message's JSON: the device block, the origin block, the

@@ -1,32 +1,12 @@
 #include "upload/openweathermap_request.h"
 
-#include <cstdio>
-
+#include "readings/json_string.h"
 #include "readings/units.h"
 #include "upload/reply_reading.h"
 
 namespace {
 
 using F = StationFields;
-
-void appendJsonString(std::string& out, const std::string& text)
-{
-    out += '"';
-    for (const char byte : text) {
-        const auto c = static_cast<unsigned char>(byte);
-        if (byte == '"' || byte == '\\') {
-            out += '\\';
-            out += byte;
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04X", c);
-            out += escaped;
-        } else {
-            out += byte;
-        }
-    }
-    out += '"';
-}
 
 void appendMember(std::string& out, const char* name, double value, int decimals)
 {
