@@ -5,6 +5,7 @@
 // "offline" after a clean stop or, through the will, a crash; a broker that
 // goes away is told once each way and waits for nothing else the service
 // does; logins and TLS are checked against a broker that wants them.
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <ctime>
@@ -16,10 +17,13 @@
 #include "dashboard/live_json.h"
 #include "readings/local_zone_linux.h"
 #include "readings/station_fields.h"
+#include "resources/resource_ids.h"
 #include "tests/support/mqtt_broker_linux.h"
 #include "tests/support/configured_units.h"
 #include "tests/support/process_linux.h"
 #include "tests/support/test_servers_linux.h"
+#include "upload/home_assistant_discovery.h"
+#include "upload/mqtt_device_id_linux.h"
 
 namespace {
 
@@ -35,7 +39,7 @@ const char* const QUIET = "--upload-interval=0";
 
 std::string mqttSection(const MqttBroker& broker, const std::string& more = "")
 {
-    return "[mqtt]\nhost = 127.0.0.1\nport = " + std::to_string(broker.port()) + "\ndiscovery = off\n" + more;
+    return "[mqtt]\nhost = 127.0.0.1\nport = " + std::to_string(broker.port()) + "\n" + more;
 }
 
 std::size_t count(const std::string& text, const std::string& part)
@@ -153,6 +157,57 @@ TEST_F(MqttPublishing, WithoutRetainTheBrokerKeepsNoStateAndTheTopicIsTheConfigu
             ++states;
         }
     EXPECT_GE(states, 2u);
+}
+
+// The device Home Assistant knows stays one device: the same id after a
+// restart with other topics and units, and the message comes again when
+// Home Assistant says it is back.
+TEST_F(MqttPublishing, DiscoveryComesAtEachConnectionAndWhenHomeAssistantIsBack)
+{
+    const std::string id = stationDeviceId();
+    ASSERT_EQ(id.size(), 16u);
+    EXPECT_EQ(e2e::readFile("/etc/machine-id").find(id), std::string::npos) << "the machine's own id is published";
+    MqttBroker broker(dir);
+    Simulator simulator(dir, {"--live-interval=500", QUIET, "--seed=66"});
+    const DiscoveryDevice device{id, "aerovane", "homeassistant", AEROVANE_VERSION_TEXT, 300};
+    const std::string topic = "homeassistant/device/aerovane_" + id + "/config";
+    ASSERT_EQ(discoveryTopic(device), topic);
+    {
+        e2e::writeFile(config, UNITS + mqttSection(broker));
+        MqttSubscriber subscriber(dir, broker, "homeassistant/#", {"-t", "aerovane/state"});
+        std::unique_ptr<Process> service = start(simulator);
+        ASSERT_TRUE(subscriber.waitForCount(topic, 1)) << e2e::readFile(out);
+        EXPECT_EQ(subscriber.payloads(topic)[0], discoveryPayload(device, CONFIGURED));
+        // A state follows the service's subscription on the same connection:
+        // once one is here, Home Assistant's word reaches the service.
+        ASSERT_TRUE(subscriber.waitForCount("aerovane/state", 1));
+        e2e::publishToBroker(dir, broker, "homeassistant/status", "offline");
+        e2e::publishToBroker(dir, broker, "homeassistant/status", "online");
+        ASSERT_TRUE(subscriber.waitForCount(topic, 2)) << e2e::readFile(out);
+        EXPECT_EQ(subscriber.payloads(topic)[1], subscriber.payloads(topic)[0]);
+        stop(*service);
+    }
+    // Another topic, another prefix, the built-in units: the same device.
+    e2e::writeFile(config, mqttSection(broker, "topic = weather/garden\ndiscovery-prefix = ha\n"));
+    MqttSubscriber subscriber(dir, broker, "ha/#", {}, "again");
+    std::unique_ptr<Process> service = start(simulator);
+    const DiscoveryDevice moved{id, "weather/garden", "ha", AEROVANE_VERSION_TEXT, 300};
+    const std::string movedTopic = "ha/device/aerovane_" + id + "/config";
+    ASSERT_TRUE(subscriber.waitForCount(movedTopic, 1)) << e2e::readFile(out);
+    EXPECT_EQ(subscriber.payloads(movedTopic)[0], discoveryPayload(moved, DEFAULT_UNIT_SETTINGS));
+    stop(*service);
+
+    // Off: nothing under the prefix.
+    e2e::writeFile(config, UNITS + mqttSection(broker, "discovery = off\n"));
+    MqttSubscriber none(dir, broker, "#", {"-F", "%r %t"}, "none");
+    service = start(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] {
+        const std::vector<std::string> lines = none.messages();
+        return std::find(lines.begin(), lines.end(), "0 aerovane/state") != lines.end();
+    }));
+    stop(*service);
+    for (const std::string& line : none.messages())
+        EXPECT_TRUE(line.rfind("0 homeassistant/", 0) != 0 && line.rfind("0 ha/", 0) != 0) << line;
 }
 
 TEST_F(MqttPublishing, AKilledServiceIsOfflineThroughTheWill)
