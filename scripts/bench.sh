@@ -114,3 +114,7 @@ python3 bench/linux_program_bench.py
 echo
 echo "The networks' deliveries (bench/delivery_bench.py: back-fill to a loopback HTTPS server, at rest with all on):"
 python3 bench/delivery_bench.py
+
+echo
+echo "MQTT (bench/mqtt_bench.py: live observation to its state at a subscriber, at rest with and without MQTT):"
+python3 bench/mqtt_bench.py
