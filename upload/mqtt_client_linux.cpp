@@ -58,7 +58,7 @@ struct MqttClient::State {
     void run();
     void sendPending();
     void publishDiscovery();
-    void tellLoss(int rc);
+    void tellLoss(int rc, int savedErrno);
 };
 
 namespace {
@@ -164,9 +164,8 @@ void MqttClient::State::sendPending()
 
 // Told once per stretch without the broker, with why the first attempt
 // failed.
-void MqttClient::State::tellLoss(int rc)
+void MqttClient::State::tellLoss(int rc, int savedErrno)
 {
-    const int savedErrno = errno;
     std::string line;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -195,6 +194,7 @@ void MqttClient::State::run()
         first = false;
         while (rc == MOSQ_ERR_SUCCESS && !ended)
             rc = mosquitto_loop(client, LOOP_TIMEOUT_MS, 1);
+        const int savedErrno = errno;
         if (ended)
             break;
         bool hadIt = false;
@@ -202,7 +202,7 @@ void MqttClient::State::run()
             std::lock_guard<std::mutex> guard(lock);
             hadIt = connected;
         }
-        tellLoss(rc);
+        tellLoss(rc, savedErrno);
         if (hadIt)
             delay = FIRST_RETRY_SECONDS;
         std::unique_lock<std::mutex> guard(lock);

@@ -317,6 +317,16 @@ TEST_F(MqttPublishing, TlsChecksTheBrokersCertificateAgainstTheAuthority)
     ASSERT_TRUE(e2e::waitUntil([&] { return logged("MQTT: cannot reach the broker at"); })) << e2e::readFile(out);
     EXPECT_TRUE(service->running());
     stop(*service);
+
+    // An authority's file that cannot be read: told, and the service goes
+    // on without MQTT.
+    e2e::writeFile(config, UNITS + mqttSection(broker, "tls = on\n") + "[tls]\nca-file = " + dir.path("gone.pem") + "\n");
+    e2e::writeFile(out, "");
+    service = start(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("MQTT: TLS cannot be set up with the authority"); }))
+        << e2e::readFile(out);
+    ASSERT_TRUE(e2e::waitUntil([&] { return logged("archive: downloading"); })) << e2e::readFile(out);
+    stop(*service);
 }
 
 } // namespace
