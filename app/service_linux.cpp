@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <malloc.h>
+
 #include "app/archive_keeper_linux.h"
 #include "app/exit_codes.h"
 #include "app/service_notify_linux.h"
@@ -203,6 +205,9 @@ int downloadAndMerge(ReportTimer& reports)
 
 int runService(const CliOptions& options, const AppConfig& config)
 {
+    // One malloc arena for every thread: each of their own would keep the
+    // free pages of its thread's busiest moment, and the threads mostly wait.
+    mallopt(M_ARENA_MAX, 1);
     std::string error;
     const std::string archive = archivePathFor(options, config);
     keeper.setOnStored(ringNetworkDelivery);

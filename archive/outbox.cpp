@@ -51,6 +51,9 @@ std::unique_ptr<Outbox> Outbox::open(const std::string& path, ArchiveAccess acce
     }
     sqlite3_busy_timeout(outbox->db, BUSY_TIMEOUT_MS);
     sqlite3_extended_result_codes(outbox->db, 1);
+    // A catch-up reads the archive forward once; SQLite's default cache
+    // (2 MB) would stay filled with what it read for the service's life.
+    sqlite3_exec(outbox->db, "PRAGMA cache_size=-256", nullptr, nullptr, nullptr);
     sqlite3_stmt* statement = nullptr;
     int version = -1;
     if (sqlite3_prepare_v2(outbox->db, "PRAGMA user_version", -1, &statement, nullptr) == SQLITE_OK

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <memory>
 #include <mutex>
 
 #include <curl/curl.h>
@@ -12,24 +13,19 @@ namespace {
 
 CURLcode globalSetUp = CURLE_FAILED_INIT;
 
-// Each thread's own handle, kept for its connections and TLS sessions.
-class ThreadHandle {
-public:
-    ThreadHandle() : curl(curl_easy_init()) {}
-    ~ThreadHandle()
-    {
-        if (curl)
-            curl_easy_cleanup(curl);
-    }
-    ThreadHandle(const ThreadHandle&) = delete;
-    ThreadHandle& operator=(const ThreadHandle&) = delete;
-    CURL* const curl;
+struct HandleCleanup {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
 };
 
-CURL* threadHandle()
+// Each thread's own handle, kept for its connections and TLS sessions until
+// the thread lets it go.
+thread_local std::unique_ptr<CURL, HandleCleanup> threadHandle;
+
+CURL* handleOfThisThread()
 {
-    thread_local ThreadHandle handle;
-    return handle.curl;
+    if (!threadHandle)
+        threadHandle.reset(curl_easy_init());
+    return threadHandle.get();
 }
 
 class HeaderList {
@@ -102,7 +98,7 @@ HttpReply sendHttp(const HttpRequest& request, const TransportSettings& settings
     startHttpTransport();
     if (globalSetUp != CURLE_OK)
         return noAnswer(std::string("libcurl could not be set up: ") + curl_easy_strerror(globalSetUp));
-    CURL* curl = threadHandle();
+    CURL* curl = handleOfThisThread();
     if (!curl)
         return noAnswer("libcurl could not make a handle");
     if (request.method != "GET" && request.method != "POST")
@@ -142,4 +138,9 @@ HttpReply sendHttp(const HttpRequest& request, const TransportSettings& settings
     reply.status = static_cast<int>(status);
     reply.retryAfterSeconds = retryAfterSeconds(curl);
     return reply;
+}
+
+void releaseHttpHandle()
+{
+    threadHandle.reset();
 }

@@ -1,8 +1,8 @@
 // The Linux service's HTTP(S) to the weather networks, through libcurl:
 // the peer's certificate and name always checked, every wait bounded, and a
 // stop that cuts a request short. One easy handle per thread, kept between
-// calls so its connections and TLS sessions are reused; any number of
-// threads may send at once.
+// calls so its connections and TLS sessions are reused until the thread lets
+// it go; any number of threads may send at once.
 #pragma once
 
 #include <atomic>
@@ -31,6 +31,10 @@ void startHttpTransport();
 // body (the rest is read and dropped), Retry-After in seconds; status 0 with
 // one line of failure when no whole answer came.
 HttpReply sendHttp(const HttpRequest& request, const TransportSettings& settings);
+
+// Frees the calling thread's handle with its connections and TLS context;
+// its next request makes a new one. For a thread that will be quiet a while.
+void releaseHttpHandle();
 
 // The text of a failure when the stop flag ended a request.
 constexpr const char TRANSPORT_STOPPED[] = "stopped";

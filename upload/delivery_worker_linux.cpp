@@ -1,5 +1,6 @@
 #include "upload/delivery_worker_linux.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 #include <vector>
@@ -14,6 +15,10 @@ namespace {
 constexpr std::size_t WINDOW = 256;
 // A round at least this often, bell or not.
 constexpr long IDLE_ROUND_MS = 60000;
+// A connection unused this long is let go: within a catch-up requests follow
+// each other at once, and a server keeps an idle connection open seldom
+// longer than this, while its TLS context holds some 150 kB until then.
+constexpr long QUIET_SPELL_MS = 15000;
 // After the outbox could not be read or written.
 constexpr std::int64_t OUTBOX_RETRY_SECONDS = 60;
 
@@ -150,19 +155,37 @@ void DeliveryWorker::run()
         const unsigned long seen = bell.count();
         const std::int64_t wait = entry.nextAttempt - nowSeconds();
         if (wait > 0) {
-            bell.waitFor(seen, static_cast<long>(wait < 60 ? wait : 60) * 1000, stop);
+            waitQuietly(seen, static_cast<long>(wait < 60 ? wait : 60) * 1000);
             continue;
         }
         switch (round(entry)) {
         case Round::again:
             break;
         case Round::idle:
-            bell.waitFor(seen, IDLE_ROUND_MS, stop);
+            waitQuietly(seen, IDLE_ROUND_MS);
             break;
         case Round::refused:
             return;
         }
     }
+}
+
+void DeliveryWorker::waitQuietly(unsigned long seen, long milliseconds)
+{
+    if (keepsConnection) {
+        const auto quietFor = std::chrono::steady_clock::now() - lastSent;
+        const long quietIn =
+            QUIET_SPELL_MS - static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(quietFor).count());
+        if (quietIn > milliseconds)
+            return (void)bell.waitFor(seen, milliseconds, stop);
+        if (quietIn > 0 && (bell.waitFor(seen, quietIn, stop) != seen || stop))
+            return;
+        keepsConnection = false;
+        if (destination.onQuiet)
+            destination.onQuiet();
+        milliseconds -= std::max(quietIn, 0L);
+    }
+    bell.waitFor(seen, milliseconds, stop);
 }
 
 DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
@@ -211,6 +234,8 @@ DeliveryWorker::Round DeliveryWorker::round(OutboxEntry& entry)
     for (std::size_t i = 0; i < choice.sendCount; ++i)
         batch.push_back(rows[choice.send[i]].observation);
     const DeliveryOutcome outcome = destination.deliver(batch.data(), batch.size());
+    keepsConnection = true;
+    lastSent = std::chrono::steady_clock::now();
     if (stop)
         return Round::idle; // cut short: the same goes again after a restart
     const std::int64_t answered = nowSeconds();

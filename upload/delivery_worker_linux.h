@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
@@ -30,6 +31,10 @@ struct NetworkDestination {
     // Each reply's verdict, with the observations still after it while a
     // catch-up runs (else 0): for the service's status line. May be empty.
     std::function<void(DeliveryVerdict verdict, long waiting)> onResult;
+    // Called on the worker's thread once it has sent nothing for a quiet
+    // spell: lets go of what the transport keeps for the next request (its
+    // connection and TLS context). May be empty.
+    std::function<void()> onQuiet;
 };
 
 // Rung when the archive has stored observations: the workers look at once
@@ -69,6 +74,9 @@ private:
     enum class Round { again, idle, refused };
     void run();
     Round round(OutboxEntry& entry);
+    // The bell's wait, with onQuiet called once the quiet spell after the
+    // last request has passed.
+    void waitQuietly(unsigned long seen, long milliseconds);
     bool save(const OutboxEntry& entry);
     void tellMissed();
     void log(LogLevel level, const std::string& text);
@@ -82,6 +90,9 @@ private:
     // when the next one is.
     std::size_t missed = 0;
     std::int64_t missedFirst = 0, missedLast = 0;
+    // A request was sent since onQuiet was last called.
+    bool keepsConnection = false;
+    std::chrono::steady_clock::time_point lastSent;
     bool catchingUp = false;
     std::size_t sentInCatchUp = 0;
     RepeatedFault sendFault;

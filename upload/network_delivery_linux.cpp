@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include <malloc.h>
+
 #include "app/service_log_linux.h"
 #include "app/service_notify_linux.h"
 #include "resources/resource_ids.h"
@@ -75,6 +77,12 @@ NetworkDestination destinationFor(Network network, const NetworkConfig& config, 
     destination.name = networkShownName(network);
     destination.onResult = [network](DeliveryVerdict verdict, long waiting) {
         noteNetworkResult(network, verdict, waiting);
+    };
+    // The handle's TLS context, and the free pages it leaves in malloc's
+    // heap, go back to the system until the next request.
+    destination.onQuiet = [] {
+        releaseHttpHandle();
+        malloc_trim(0);
     };
     destination.section = networkSectionName(network);
     destination.rules = networkDeliveryRules(network, config);

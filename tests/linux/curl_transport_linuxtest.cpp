@@ -121,6 +121,32 @@ TEST_F(CurlTransport, RequestsReachTheServerAsTheyWereMade)
     EXPECT_EQ(logged[2].from, logged[0].from);
 }
 
+TEST_F(CurlTransport, AReleasedHandleIsMadeAgainAndStillChecksTheCertificate)
+{
+    ASSERT_EQ(sendHttp(get(server.url("/ok")), trusting).status, 200);
+    ASSERT_TRUE(server.waitForRequests(1));
+    const std::string first = server.requests()[0].from;
+
+    // Let go: the connection ends without another request.
+    releaseHttpHandle();
+    EXPECT_TRUE(e2e::waitUntil([&] { return server.endedConnections() == std::vector<std::string>{first}; }))
+        << server.endedConnections().size();
+    releaseHttpHandle(); // nothing to let go: harmless
+
+    // The next request makes a new handle and connection, with every check.
+    EXPECT_EQ(sendHttp(get(server.url("/ok")), TransportSettings{}).status, 0);
+    releaseHttpHandle();
+    const e2e::ServerCertificate elsewhere = authority.issue("elsewhere", "DNS:elsewhere.test");
+    HttpTestServer misnamed(dir, &elsewhere, ROUTES, "misnamed");
+    EXPECT_EQ(sendHttp(get(misnamed.url("/ok")), trusting).status, 0);
+    releaseHttpHandle();
+    EXPECT_EQ(sendHttp(get(server.url("/ok")), trusting).status, 200);
+    ASSERT_TRUE(server.waitForRequests(2));
+    EXPECT_EQ(server.requests().size(), 2u);
+    EXPECT_NE(server.requests()[1].from, first);
+    EXPECT_EQ(misnamed.requests().size(), 0u);
+}
+
 TEST_F(CurlTransport, PlainHttpWorksToo)
 {
     HttpTestServer plain(dir, nullptr, ROUTES, "plain");

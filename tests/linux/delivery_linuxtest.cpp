@@ -125,6 +125,13 @@ protected:
         e2e::writeFile(config, "[clock]\nsync = never\n[tls]\nca-file = " + authority.file() + "\n" + sections);
     }
 
+    // PWSweather alone, to `server`.
+    void configurePwsweather(const e2e::HttpTestServer& server)
+    {
+        configure("[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
+                  + "\n");
+    }
+
     Process* start()
     {
         return new Process({e2e::aerovaneBinary(), "--config=" + config, "--console=" + simulator.socket(),
@@ -216,13 +223,31 @@ TEST_F(Delivery, ThePastReachesANetworkThatTakesItOnceInOrderAndACurrentOneGetsT
     EXPECT_EQ(log.find("s3cret"), std::string::npos) << "a key in the log";
 }
 
+TEST_F(Delivery, ACatchUpKeepsOneConnectionWhichIsLetGoOnceTheNetworkIsQuiet)
+{
+    e2e::HttpTestServer server(dir, &certificate, R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success"}})");
+    configurePwsweather(server);
+    Process* service = start();
+    ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: caught up") != std::string::npos; }))
+        << e2e::readFile(out) << e2e::readFile(err);
+    const std::vector<e2e::LoggedRequest> requests = server.requests();
+    ASSERT_GE(requests.size(), static_cast<std::size_t>(RECORDS));
+    for (const e2e::LoggedRequest& request : requests)
+        ASSERT_EQ(request.from, requests[0].from) << "a catch-up request on a connection of its own";
+    // Nothing more to send: the service closes its connection (and frees
+    // its TLS context) by itself, and runs on.
+    EXPECT_TRUE(e2e::waitUntil([&] { return !server.endedConnections().empty(); }, 60000));
+    EXPECT_EQ(server.endedConnections(), std::vector<std::string>{requests[0].from});
+    EXPECT_TRUE(service->running());
+    stop(service);
+}
+
 TEST_F(Delivery, AKillInTheMiddleOfACatchUpResendsAtMostTheRequestInFlight)
 {
     // Slow answers: the catch-up takes seconds, and the kill lands in it.
     e2e::HttpTestServer server(dir, &certificate,
                                R"({"/pwsupdate/pwsupdate.php": {"status": 200, "body": "success", "delayMs": 30}})");
-    configure("[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
-              + "\n");
+    configurePwsweather(server);
     Process* service = start();
     ASSERT_TRUE(e2e::waitUntil([&] { return requestsTo(server, "/pwsupdate/").size() >= RECORDS / 3; }))
         << e2e::readFile(out);
@@ -336,8 +361,7 @@ TEST_F(Delivery, CwopGetsTheNewestObservationAsOneWeatherReportAfterItsLogin)
 TEST_F(Delivery, AServiceThatFailsIsTriedAgainLaterAndThenCaughtUpWithNothingLost)
 {
     e2e::HttpTestServer server(dir, &certificate, R"({"/pwsupdate/pwsupdate.php": {"status": 503, "body": "busy"}})");
-    configure("[pwsweather]\nstation = KX1\nkey = k\nupload = on\nurl = " + server.url("/pwsupdate/pwsupdate.php")
-              + "\n");
+    configurePwsweather(server);
     Process* service = start();
     ASSERT_TRUE(e2e::waitUntil([&] { return e2e::readFile(out).find("PWSweather: not delivered: HTTP 503: busy; next attempt in 30 s") != std::string::npos; }))
         << e2e::readFile(out);

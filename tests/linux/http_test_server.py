@@ -30,6 +30,10 @@ Each request is appended to the log as it came, before it is answered:
     <the body's bytes>
     END
 
+Each connection, once it has ended, is told on standard output:
+
+    closed <client address>:<client port>
+
 The port, once listening on 127.0.0.1, is written to the port file.
 
     http_test_server.py --routes FILE --log FILE --port-file FILE [--port N] [--cert PEM --key PEM]
@@ -65,6 +69,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, format, *args):
         pass
+
+    def finish(self):
+        super().finish()
+        # Which connections a client let go, and when: on standard output.
+        print("closed %s:%d" % self.client_address, flush=True)
 
     def do_GET(self):
         self.answer()

@@ -122,7 +122,7 @@ HttpTestServer::HttpTestServer(const TempDir& dir, const ServerCertificate* tls,
                    tls ? std::vector<std::string>{"--routes", dir.path(label + ".routes"), "--cert", tls->certificate,
                                                   "--key", tls->key}
                        : std::vector<std::string>{"--routes", dir.path(label + ".routes")}),
-      routesPath(dir.path(label + ".routes")), scheme(tls ? "https" : "http")
+      routesPath(dir.path(label + ".routes")), scheme(tls ? "https" : "http"), outPath(dir.path(label + ".out"))
 {
     setRoutes(routesJson);
 }
@@ -179,6 +179,14 @@ std::vector<LoggedRequest> HttpTestServer::requests() const
 bool HttpTestServer::waitForRequests(std::size_t count, int timeoutMs) const
 {
     return waitUntil([&] { return requests().size() >= count; }, timeoutMs);
+}
+
+std::vector<std::string> HttpTestServer::endedConnections() const
+{
+    std::vector<std::string> ended;
+    for (const std::string& line : linesStartingWith(outPath, "closed "))
+        ended.push_back(line.substr(7));
+    return ended;
 }
 
 AprsTestServer::AprsTestServer(const TempDir& dir, Login login, const std::string& label)

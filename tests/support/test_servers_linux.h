@@ -85,10 +85,13 @@ public:
     std::vector<LoggedRequest> requests() const;
     // Polls the log until `count` requests are in it.
     bool waitForRequests(std::size_t count, int timeoutMs = DEADLINE_MS) const;
+    // The connections that have ended so far, as LoggedRequest::from, in order.
+    std::vector<std::string> endedConnections() const;
 
 private:
     std::string routesPath;
     std::string scheme;
+    std::string outPath;
 };
 
 class AprsTestServer : public ScriptServer {
