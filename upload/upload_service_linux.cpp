@@ -1,6 +1,7 @@
 #include "upload/upload_service_linux.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <malloc.h>
 #include <time.h>
 
 #include "app/service_log_linux.h"
@@ -32,7 +34,10 @@ constexpr int ATTEMPTS = 3;
 // The console's texts are current for a minute or two: a reply that takes
 // longer than this is not waited for.
 constexpr long CONNECT_TIMEOUT_MS = 6000;
-constexpr long TOTAL_TIMEOUT_MS = 12000;
+constexpr long TOTAL_TIMEOUT_MS = 10000;
+// A service quiet this long lets go of its connection and TLS context, as
+// the networks' threads do: Weathercloud's texts come minutes apart.
+constexpr auto QUIET_SPELL = std::chrono::seconds(15);
 
 // One service's uploads: a thread of its own, so one service that does not
 // answer never delays the other.
@@ -186,21 +191,32 @@ void loadEntry(ServiceUploads& one)
 void workerLoop(ServiceUploads& one)
 {
     loadEntry(one);
+    bool holdsConnection = false;
     for (;;) {
         QueuedUpload upload;
         std::vector<std::string> notes;
         bool taken = false;
         {
             std::unique_lock<std::mutex> lock(one.lock);
-            one.changed.wait(lock, [&] { return uploads->stopping || !uploadQueueEmpty(one.queue); });
+            const auto ready = [&] { return uploads->stopping || !uploadQueueEmpty(one.queue); };
+            if (holdsConnection && !one.changed.wait_for(lock, QUIET_SPELL, ready)) {
+                lock.unlock();
+                releaseHttpHandle();
+                malloc_trim(0);
+                holdsConnection = false;
+                continue;
+            }
+            one.changed.wait(lock, ready);
             if (uploads->stopping)
                 return;
             taken = takeUpload(one.queue, uptimeMs(), upload, notes);
         }
         for (const std::string& note : notes)
             printServiceLog(note);
-        if (taken && !one.refused)
+        if (taken && !one.refused) {
             deliver(one, upload, nowSeconds() - (uptimeMs() - upload.madeMs) / 1000);
+            holdsConnection = true;
+        }
     }
 }
 

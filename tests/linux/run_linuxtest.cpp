@@ -356,6 +356,26 @@ TEST_F(RunCommand, AfterAnOutageTheNewestTextIsSentNotTheOnesItReplaced)
     EXPECT_EQ(results() - newerRequests(), 1u) << e2e::readFile(out);
 }
 
+// Texts in quick succession share one connection; once they stop coming
+// the service lets go of it (and of its TLS context) by itself.
+TEST_F(RunCommand, TextsShareAConnectionWhichIsLetGoOnceTheyStop)
+{
+    HttpTestServer wc(dir, nullptr, WC_ACCEPTS, "wc");
+    e2e::writeFile(config, serviceSection("weathercloud", WC, &wc));
+    Simulator simulator(dir, {"--live-interval=0", "--upload-interval=300", "--seed=38"});
+    Process* service = start(simulator);
+    ASSERT_TRUE(e2e::waitUntil([&] { return count(e2e::readFile(out), "Weathercloud accepted\n") >= 3; }))
+        << e2e::readFile(out) << e2e::readFile(err);
+    simulator.stop();
+    const std::vector<e2e::LoggedRequest> requests = wc.requests();
+    for (const e2e::LoggedRequest& request : requests)
+        EXPECT_EQ(request.from, requests[0].from) << "a text on a connection of its own";
+    EXPECT_TRUE(e2e::waitUntil([&] { return !wc.endedConnections().empty(); }, 60000));
+    EXPECT_EQ(wc.endedConnections(), std::vector<std::string>{requests[0].from});
+    EXPECT_TRUE(service->running());
+    stop(service);
+}
+
 TEST_F(RunCommand, MissingCredentialsAreLoggedAndNothingIsSent)
 {
     HttpTestServer wu(dir, nullptr, WU_ACCEPTS, "wu");
