@@ -46,9 +46,18 @@ packages="$packages dpkg-dev debhelper lintian"
 # What a caller needs besides (scripts/package.sh: cross toolchains and
 # foreign-architecture libraries).
 packages="$packages $*"
+# A package counts as installed only for the architecture asked for (this
+# machine's unless the name says another): the cross builds' arm64 copy of
+# a library does not stand in for the native one.
+native=$(dpkg --print-architecture)
 missing=""
 for p in $packages; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing="$missing $p"
+  case "$p" in
+    *:*) arch=${p#*:} ;;
+    *) arch=$native ;;
+  esac
+  dpkg-query -W -f='${Status} ${Architecture}\n' "$p" 2>/dev/null | grep -qE "ok installed ($arch|all)\$" \
+    || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 echo "Installing:$missing"
