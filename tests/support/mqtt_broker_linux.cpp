@@ -1,6 +1,5 @@
 #include "tests/support/mqtt_broker_linux.h"
 
-#include <csignal>
 #include <cstddef>
 
 #include <arpa/inet.h>
@@ -95,12 +94,7 @@ void MqttBroker::start()
 
 void MqttBroker::stop()
 {
-    if (!process)
-        return;
-    process->signal(SIGTERM);
-    int code = 0;
-    process->waitExit(&code);
-    process.reset();
+    endProcess(process);
 }
 
 int MqttBroker::connectionsSeen() const

@@ -331,4 +331,14 @@ std::vector<StationRecord> sentHistory(const Simulator& simulator)
     return slots;
 }
 
+void endProcess(std::unique_ptr<Process>& process)
+{
+    if (!process)
+        return;
+    process->signal(SIGTERM);
+    int code = 0;
+    process->waitExit(&code);
+    process.reset();
+}
+
 } // namespace e2e

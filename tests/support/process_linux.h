@@ -6,6 +6,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ private:
     bool exited = false;
     int code = -1;
 };
+
+// Ends a helper process of a test (a server, a broker) with SIGTERM and
+// waits for it; nothing when there is none.
+void endProcess(std::unique_ptr<Process>& process);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& text, unsigned mode = 0600);

@@ -1,6 +1,5 @@
 #include "tests/support/test_servers_linux.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -108,12 +107,7 @@ ScriptServer::~ScriptServer() { stop(); }
 
 void ScriptServer::stop()
 {
-    if (!process)
-        return;
-    process->signal(SIGTERM);
-    int code = 0;
-    process->waitExit(&code);
-    process.reset();
+    endProcess(process);
 }
 
 HttpTestServer::HttpTestServer(const TempDir& dir, const ServerCertificate* tls, const std::string& routesJson,
